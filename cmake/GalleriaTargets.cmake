@@ -1,0 +1,27 @@
+# galleria_library(<name> [SHARED|STATIC] SOURCES ... [PUBLIC_DEPS ...] [PRIVATE_DEPS ...])
+# A library's public headers live in <dir>/include/<name>/ and are all that other code may include.
+function(galleria_library name)
+  cmake_parse_arguments(ARG "STATIC" "" "SOURCES;PUBLIC_DEPS;PRIVATE_DEPS" ${ARGN})
+  if(ARG_STATIC)
+    add_library(${name} STATIC ${ARG_SOURCES})
+  else()
+    add_library(${name} SHARED ${ARG_SOURCES})
+  endif()
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include
+                                     PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+endfunction()
+
+# galleria_test(<name> SOURCES ... DEPS ...): one GoogleTest executable, registered with CTest.
+# Tests run inside the application folder with a private home so that they never touch the user's.
+function(galleria_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    GALLERIA_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
+    GALLERIA_APP_DIR="${GALLERIA_APP_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy")
+endfunction()
