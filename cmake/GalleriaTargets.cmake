@@ -1,3 +1,16 @@
+# galleria_add_components(<folder>...): adds each sub-folder that has a build file, unless
+# GALLERIA_ONLY names a subset.
+function(galleria_add_components)
+  foreach(part ${ARGN})
+    if(GALLERIA_ONLY AND NOT part IN_LIST GALLERIA_ONLY)
+      continue()
+    endif()
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${part}/CMakeLists.txt)
+      add_subdirectory(${part})
+    endif()
+  endforeach()
+endfunction()
+
 # galleria_library(<name> [SHARED|STATIC] SOURCES ... [PUBLIC_DEPS ...] [PRIVATE_DEPS ...])
 # A library's public headers live in <dir>/include/<name>/ and are all that other code may include.
 function(galleria_library name)
@@ -20,7 +33,7 @@ function(galleria_test name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
-    GALLERIA_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
+    GALLERIA_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/tests/data"
     GALLERIA_APP_DIR="${GALLERIA_APP_DIR}")
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy")

@@ -1,0 +1,62 @@
+// The galleria executable: headless commands, or the single-instance start of the program.
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "galleria/error.h"
+#include "galleria/single_instance.h"
+#include "galleria/utilities.h"
+#include "headless.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: galleria [PROJECT.qmvk]\n"
+    "       galleria --new-project OUT.qmvk [PHOTO...]   make a project of the photos and save it\n"
+    "       galleria --show-project PROJECT.qmvk         print a project's photos and settings\n"
+    "       galleria --version | --help\n";
+
+int StartProgram(const std::vector<std::string>& args) {
+  galleria::SingleInstance instance;
+  if (!instance.IsFirst()) {
+    // A running program takes the project over; without one listening there is nobody to tell.
+    instance.HandOver(args.empty() ? std::nullopt : std::optional(args.front()));
+    return 0;
+  }
+  std::fputs("galleria: this build has no main window yet; use the headless commands.\n", stderr);
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  std::vector<std::string> args(argv + 1, argv + argc);
+  try {
+    if (!args.empty() && args[0] == "--version") {
+      std::printf("galleria %s\n", galleria::ApplicationVersion().c_str());
+      return 0;
+    }
+    if (!args.empty() && args[0] == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (!args.empty() && args[0] == "--new-project" && args.size() >= 2)
+      return galleria::app::NewProjectCommand(args[1], {args.begin() + 2, args.end()});
+    if (!args.empty() && args[0] == "--show-project" && args.size() == 2)
+      return galleria::app::ShowProjectCommand(args[1]);
+    if (!args.empty() && args[0].starts_with("--")) {
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+    return StartProgram(args);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "galleria: %s\n", e.what());
+    return 1;
+  }
+}
