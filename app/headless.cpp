@@ -30,7 +30,7 @@ int NewProjectCommand(const std::string& out, const std::vector<std::string>& ph
   ApplyNewProjectDefaults(project);
   int id = 0;
   for (const std::string& photo : photos) {
-    const fs::path path = fs::absolute(photo);
+    const fs::path path = fs::absolute(photo).lexically_normal();
     const std::int64_t size = FileSize(path);
     if (size < 0) throw GalleriaError("File Not Found " + path.string());
     TImageObj& image = project.Images().Add();
