@@ -13,4 +13,6 @@ extern "C" void* ReallocLocalMemory(void* block, std::int32_t bytes) {
   return std::realloc(block, bytes > 0 ? static_cast<size_t>(bytes) : 1);
 }
 
-extern "C" void FreeLocalMemory(void* block) { std::free(block); }
+extern "C" void FreeLocalMemory(void* block) {
+  std::free(block);
+}

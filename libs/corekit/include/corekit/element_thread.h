@@ -30,6 +30,7 @@ class CElementThread {
   virtual bool StatusOK();
 
   // Starts a thread running OvraThreadProc(this) at once; an unknown priority leaves it normal.
+  // Fails while a thread is still held (one thread per object).
   bool StartThread(ElementThreadPriority priority);
   // Waits without limit for the held thread and forgets it; does nothing without one. Called
   // from the thread itself it only lets the thread go (it cannot wait for itself).
@@ -38,9 +39,9 @@ class CElementThread {
   // The held thread's handle (0 without one) and its kernel thread id (0 without one).
   std::uintptr_t GetThreadHandle() const;
   std::uint32_t GetThreadID() const { return threadId_; }
-  // Exit code of the last thread that ended, 0 before.
-  std::uint32_t GetExitCode() const { return exitCode_; }
 
+  // The thread's entry: Execute's result. Nothing touches the object after Execute returns, so
+  // a thread that let itself go may end with its object already gone.
   static std::uint32_t OvraThreadProc(void* self);
 
  private:
@@ -48,5 +49,4 @@ class CElementThread {
 
   std::thread thread_;
   std::uint32_t threadId_;
-  std::uint32_t exitCode_;
 };

@@ -66,8 +66,9 @@ class CVXMemoryStream {
 
  private:
   // Makes room for a write of n bytes at the position; false when the buffer cannot grow.
-  bool Reserve(std::int64_t n);
-  bool WriteBytes(const void* source, std::int32_t count);
+  // WriteByte grows by doubling, the other writes by doubling plus the overflow.
+  bool Reserve(std::int64_t n, bool singleByte);
+  bool WriteBytes(const void* source, std::int32_t count, bool singleByte);
 
   std::uint8_t* buffer_;
   std::int32_t capacity_;

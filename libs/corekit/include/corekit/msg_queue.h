@@ -30,12 +30,11 @@ class CElementMsgQueue {
   // Appends a copy (or folds it into the tail, see above) and wakes the consumer. Fails only for
   // a null message or when out of memory; the message is then not queued.
   bool Push_Event(const tagOvraMsg* msg);
-  // Blocks until a message is there, then takes the oldest one out. Returns true.
+  // Blocks until a message is there, then takes the oldest one out. Returns true (false only for
+  // a null out-pointer, without waiting).
   bool Wait_Event(tagOvraMsg* msg);
 
  private:
-  void Clear();
-
   std::mutex lock_;
   std::condition_variable wake_;
   std::deque<tagOvraMsg> messages_;
