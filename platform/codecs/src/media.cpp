@@ -24,6 +24,9 @@ using ovra::codecs::errorText;
 
 constexpr AVRational kHundredNs{1, 10000000};
 constexpr std::int32_t kMaxSide = 16384;  // keeps width * 4 * height inside 32 bits
+// Larger pictures than 8192 x 8192 are refused: a damaged header must not make the decoder
+// allocate gigabytes.
+constexpr std::int64_t kMaxPixels = std::int64_t{8192} * 8192;
 // A stream nobody reads (or flushes) must not pile up the whole file in memory.
 constexpr std::size_t kMaxQueuedBytes = 64u << 20;
 // Consecutive packets a decoder may reject before the stream counts as undecodable.
@@ -189,8 +192,8 @@ void OvraMedia::open(const char* url, AVIOContext* io) {
         par->codec_type == AVMEDIA_TYPE_VIDEO && !(st->disposition & AV_DISPOSITION_ATTACHED_PIC);
     const bool isAudio = par->codec_type == AVMEDIA_TYPE_AUDIO;
     if (!isVideo && !isAudio) continue;
-    if (isVideo &&
-        (par->width <= 0 || par->height <= 0 || par->width > kMaxSide || par->height > kMaxSide))
+    if (isVideo && (par->width <= 0 || par->height <= 0 || par->width > kMaxSide ||
+                    par->height > kMaxSide || std::int64_t{par->width} * par->height > kMaxPixels))
       continue;
     if (isAudio && (par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0)) continue;
     if (!avcodec_find_decoder(par->codec_id)) continue;
@@ -284,6 +287,7 @@ void OvraMedia::openDecoder(Stream& s, AVStream* st) {
   if (!c) throw std::bad_alloc();
   int r = avcodec_parameters_to_context(c, st->codecpar);
   c->pkt_timebase = st->time_base;
+  c->max_pixels = kMaxPixels;
   c->thread_count = st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO ? 0 : 1;
   if (r >= 0) r = avcodec_open2(c, codec, nullptr);
   if (r < 0) {
