@@ -108,7 +108,8 @@ bool CVXMemoryStream::Reserve(std::int64_t n, bool singleByte) {
 }
 
 bool CVXMemoryStream::WriteBytes(const void* source, std::int32_t count, bool singleByte) {
-  if (!Reserve(count, singleByte)) return false;
+  // capacity_ - position_ cannot overflow; the common case needs no growth at all.
+  if (count > capacity_ - position_ && !Reserve(count, singleByte)) return false;
   std::memcpy(buffer_ + position_, source, count);
   position_ += count;
   length_ = std::max(length_, position_);
@@ -116,6 +117,11 @@ bool CVXMemoryStream::WriteBytes(const void* source, std::int32_t count, bool si
 }
 
 bool CVXMemoryStream::WriteByte(std::uint8_t value) {
+  if (position_ < capacity_) {  // the hot path of byte-wise serialisation
+    buffer_[position_++] = value;
+    length_ = std::max(length_, position_);
+    return true;
+  }
   return WriteBytes(&value, 1, true);
 }
 bool CVXMemoryStream::WriteWord(std::int16_t value) {
