@@ -46,31 +46,33 @@ OvraEncoder::OvraEncoder(const OvraEncoderParams& p) {
   path_ = p.outputPath;
   channels_ = p.channels;
 
-  lame_ = lame_init();
+  lame_.reset(lame_init());
   if (!lame_) throw std::bad_alloc();
-  lame_set_num_channels(lame_, p.channels);
-  lame_set_in_samplerate(lame_, p.sampleRate);
-  lame_set_out_samplerate(lame_, p.sampleRate);
-  lame_set_mode(lame_, p.channels == 1 ? MONO : JOINT_STEREO);
-  lame_set_VBR(lame_, vbr_off);
-  lame_set_brate(lame_, p.bitRate / 1000);
+  lame_t lame = lame_.get();
+  lame_set_num_channels(lame, p.channels);
+  lame_set_in_samplerate(lame, p.sampleRate);
+  lame_set_out_samplerate(lame, p.sampleRate);
+  lame_set_mode(lame, p.channels == 1 ? MONO : JOINT_STEREO);
+  lame_set_VBR(lame, vbr_off);
+  lame_set_brate(lame, p.bitRate / 1000);
   // The first frame is a placeholder that close() fills with the info tag: exact length and the
   // encoder's delay and padding, so that readers know the true duration.
-  lame_set_bWriteVbrTag(lame_, 1);
-  check(lame_init_params(lame_) >= 0, "the MP3 encoder refused its settings");
+  lame_set_bWriteVbrTag(lame, 1);
+  check(lame_init_params(lame) >= 0, "the MP3 encoder refused its settings");
 
-  file_ = std::fopen(path_.c_str(), "wb");
+  file_.reset(std::fopen(path_.c_str(), "wb"));
   check(file_ != nullptr, "cannot create " + path_ + ": " + std::strerror(errno));
-  std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
+  std::setvbuf(file_.get(), nullptr, _IOFBF, 1 << 16);
 }
 
-OvraEncoder::~OvraEncoder() {
-  if (file_) std::fclose(file_);
-  if (lame_) lame_close(lame_);
+OvraEncoder::~OvraEncoder() = default;
+
+void OvraEncoder::CloseLame::operator()(lame_global_struct* lame) const {
+  lame_close(lame);
 }
 
 void OvraEncoder::write(const std::uint8_t* data, std::size_t bytes) {
-  if (bytes && std::fwrite(data, 1, bytes, file_) != bytes)
+  if (bytes && std::fwrite(data, 1, bytes, file_.get()) != bytes)
     throw CodecError("cannot write " + path_ + ": " + std::strerror(errno));
 }
 
@@ -92,8 +94,8 @@ void OvraEncoder::add(const void* pcm, std::int32_t bytes) {
   if (mp3_.size() < bound) mp3_.resize(bound);
   const int size = static_cast<int>(mp3_.size());
   const int n = channels_ == 2
-                    ? lame_encode_buffer_interleaved(lame_, in, samples, mp3_.data(), size)
-                    : lame_encode_buffer(lame_, in, in, samples, mp3_.data(), size);
+                    ? lame_encode_buffer_interleaved(lame_.get(), in, samples, mp3_.data(), size)
+                    : lame_encode_buffer(lame_.get(), in, in, samples, mp3_.data(), size);
   check(n >= 0, "the MP3 encoder failed (" + std::to_string(n) + ")");
   write(mp3_.data(), static_cast<std::size_t>(n));
 }
@@ -102,15 +104,14 @@ void OvraEncoder::close() {
   check(!closed_, "the file is already complete");
   closed_ = true;
   if (mp3_.size() < 7200) mp3_.resize(7200);
-  const int n = lame_encode_flush(lame_, mp3_.data(), static_cast<int>(mp3_.size()));
+  const int n = lame_encode_flush(lame_.get(), mp3_.data(), static_cast<int>(mp3_.size()));
   check(n >= 0, "the MP3 encoder failed to finish (" + std::to_string(n) + ")");
   write(mp3_.data(), static_cast<std::size_t>(n));
-  const std::size_t tag = lame_get_lametag_frame(lame_, mp3_.data(), mp3_.size());
+  const std::size_t tag = lame_get_lametag_frame(lame_.get(), mp3_.data(), mp3_.size());
   if (tag > 0 && tag <= mp3_.size()) {
-    check(std::fseek(file_, 0, SEEK_SET) == 0, "cannot rewind " + path_);
+    check(std::fseek(file_.get(), 0, SEEK_SET) == 0, "cannot rewind " + path_);
     write(mp3_.data(), tag);
   }
-  std::FILE* f = file_;
-  file_ = nullptr;
-  check(std::fclose(f) == 0, "cannot complete " + path_ + ": " + std::strerror(errno));
+  check(std::fclose(file_.release()) == 0,
+        "cannot complete " + path_ + ": " + std::strerror(errno));
 }

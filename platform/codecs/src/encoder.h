@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,15 @@ struct OvraEncoder {
  private:
   void write(const std::uint8_t* data, std::size_t bytes);
 
-  lame_global_struct* lame_ = nullptr;
-  std::FILE* file_ = nullptr;
+  // Owners, so that a constructor that throws half-way leaks neither.
+  struct CloseLame {
+    void operator()(lame_global_struct* lame) const;
+  };
+  struct CloseFile {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  std::unique_ptr<lame_global_struct, CloseLame> lame_;
+  std::unique_ptr<std::FILE, CloseFile> file_;
   std::string path_;
   int channels_ = 0;
   bool closed_ = false;
