@@ -724,4 +724,35 @@ TEST(PixfxCatalogue, EnumerationStopsWhenTheCallbackSaysSo) {
   OvraEffectDestory();
 }
 
+// Threads applying effects to their own frames share nothing but the start marker, which one of
+// them keeps releasing while the others make it again; each must get the one-thread result.
+TEST(PixfxStress, ThreadsApplyEffectsToTheirOwnFramesAtOnce) {
+  std::vector<std::uint32_t> px;
+  for (int i = 0; i < 48; ++i) px.push_back(Px(i * 5, 255 - i * 3, i * 11 % 256));
+  const FilterEntry chain[] = {{kPixfxSepia, 0, 0, 0},
+                               {kPixfxWave, 3, 2, 0},
+                               {kPixfxContrast, 80, 0, 0},
+                               {kPixfxEmboss, 3, 0, 0}};
+  auto apply = [&] {
+    TestFrame frame(8, 6, px);
+    for (const FilterEntry& e : chain) OvraDoEffect(frame.get(), &e, nullptr);
+    return frame.Pixels();
+  };
+  const std::vector<std::uint32_t> reference = apply();
+  std::vector<int> mismatches(4, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 200; ++round) {
+        Seen seen;
+        OvraEnumEffect(&Collect, &seen);
+        if (seen.names.size() != 15 || apply() != reference) ++mismatches[t];
+        if (t == 0) OvraEffectDestory();
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(mismatches, std::vector<int>(4, 0));
+}
+
 }  // namespace

@@ -25,6 +25,7 @@ struct FilterEntry {
   std::int32_t param2;
   std::int32_t param3;  // carried along, read by no effect
 };
+static_assert(sizeof(FilterEntry) == 16, "FilterEntry is four 32-bit fields without gaps");
 
 // Effect ids that OvraDoEffect applies. Noise and wave are applied but not offered in the
 // catalogue.
