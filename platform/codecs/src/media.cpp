@@ -288,7 +288,9 @@ void OvraMedia::openDecoder(Stream& s, AVStream* st) {
   int r = avcodec_parameters_to_context(c, st->codecpar);
   c->pkt_timebase = st->time_base;
   c->max_pixels = kMaxPixels;
-  c->thread_count = st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO ? 0 : 1;
+  // One thread per decoder: callers already decode pictures and sound ahead of need on threads of
+  // their own, and more threads would only add buffered frames and latency.
+  c->thread_count = 1;
   if (r >= 0) r = avcodec_open2(c, codec, nullptr);
   if (r < 0) {
     avcodec_free_context(&c);
@@ -386,7 +388,8 @@ void OvraMedia::resizeVideo(std::int32_t* width, std::int32_t* height) {
   *height = outHeight_;
 }
 
-std::int32_t OvraMedia::videoBufferSize() const {
+std::int32_t OvraMedia::videoBufferSize() {
+  std::lock_guard guard(video_.lock);
   return video_.decoder ? outWidth_ * 4 * outHeight_ : 0;
 }
 

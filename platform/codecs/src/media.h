@@ -38,7 +38,7 @@ struct OvraMedia {
 
   void describe(OvraFileFormatInfo* info) const;
   void resizeVideo(std::int32_t* width, std::int32_t* height);
-  std::int32_t videoBufferSize() const;
+  std::int32_t videoBufferSize();
   void resample(std::int32_t rate, std::int32_t bits, std::int32_t channels);
   bool nextVideoFrame(tagVideoFrame* frame, bool deinterlace);  // false at the end
   bool nextAudioFrame(tagAudioFrame* frame);                    // false at the end

@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -293,6 +295,42 @@ TEST_F(CodecsTest, FilmDecodesToItsPicturesWhileItsSoundIsRead) {
     EXPECT_EQ(count, 10);
     EXPECT_NEAR(static_cast<double>(soundFrames), 44100, 1024);
   }
+  EXPECT_TRUE(takeLog().empty());
+}
+
+class CodecsStress : public CodecsTest {};
+
+// The player's use: pictures and sound decoded on two threads while a third seeks now and then.
+// Whatever the interleaving, every call returns, and afterwards a rewind gives the whole film.
+TEST_F(CodecsStress, SeeksWhilePicturesAndSoundAreDecoded) {
+  Media media = load(kData / "film-64x48-10f.mp4", nullptr);
+  ASSERT_TRUE(media);
+  ASSERT_NE(OvraResample(44100, 16, 2, media.get()), 0);
+  std::atomic<bool> done{false};
+  auto pictures = std::thread([&] {
+    Picture picture(OvraGetVideoBuffersize(media.get()));
+    while (!done)
+      if (!OvraGetNextVideoFrame(&picture.frame, media.get(), 0)) std::this_thread::yield();
+  });
+  auto sound = std::thread([&] {
+    auto frame = std::make_unique<tagAudioFrame>();
+    while (!done)
+      if (!OvraGetNextAudioFrame(frame.get(), media.get())) std::this_thread::yield();
+  });
+  for (int i = 0; i < 60; ++i) {
+    ASSERT_NE(OvraSeekMediaFile((i * 7 % 12) * kSecond / 10, media.get()), 0);
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  done = true;
+  pictures.join();
+  sound.join();
+
+  ASSERT_NE(OvraSeekMediaFile(0, media.get()), 0);
+  Picture picture(OvraGetVideoBuffersize(media.get()));
+  int count = 0;
+  while (OvraGetNextVideoFrame(&picture.frame, media.get(), 0)) ++count;
+  EXPECT_EQ(count, 10);
+  EXPECT_NEAR(static_cast<double>(decodeSound(media.get()).frames(2)), 44100, 1024);
   EXPECT_TRUE(takeLog().empty());
 }
 
