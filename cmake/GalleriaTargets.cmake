@@ -25,12 +25,17 @@ function(galleria_library name)
   target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
 endfunction()
 
-# galleria_test(<name> SOURCES ... DEPS ...): one GoogleTest executable, registered with CTest.
-# Tests run inside the application folder with a private home so that they never touch the user's.
+# galleria_test(<name> [IN_APP_FOLDER] SOURCES ... DEPS ...): one GoogleTest executable,
+# registered with CTest. IN_APP_FOLDER puts it beside the program, for tests that find the
+# shipped files the way the program does.
 function(galleria_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "IN_APP_FOLDER" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  if(ARG_IN_APP_FOLDER)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${GALLERIA_APP_DIR})
+  else()
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  endif()
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
     GALLERIA_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/tests/data"

@@ -24,14 +24,17 @@ fs::path DocumentsFolder() {
 }
 
 fs::path UniqueFileName(const fs::path& candidate, std::string_view stem,
-                        std::string_view extension) {
-  std::error_code ec;
-  if (!fs::exists(candidate, ec)) return candidate;
+                        std::string_view extension, const std::set<fs::path>& reserved) {
+  const auto taken = [&reserved](const fs::path& name) {
+    std::error_code ec;
+    return reserved.contains(name) || fs::exists(name, ec);
+  };
+  if (!taken(candidate)) return candidate;
   const fs::path folder = candidate.parent_path();
   for (unsigned n = 1;; ++n) {
     fs::path next =
         folder / (std::string(stem) + "(" + std::to_string(n) + ")" + std::string(extension));
-    if (!fs::exists(next, ec)) return next;
+    if (!taken(next)) return next;
   }
 }
 

@@ -53,6 +53,9 @@ TEST(Utilities, UniqueFileNameSkipsTakenNames) {
   EXPECT_EQ(UniqueFileName(candidate, "a_OutPut", ".jpeg"), dir.path() / "a_OutPut(1).jpeg");
   std::ofstream(dir.path() / "a_OutPut(1).jpeg") << "x";
   EXPECT_EQ(UniqueFileName(candidate, "a_OutPut", ".jpeg"), dir.path() / "a_OutPut(2).jpeg");
+  EXPECT_EQ(UniqueFileName(candidate, "a_OutPut", ".jpeg", {dir.path() / "a_OutPut(2).jpeg"}),
+            dir.path() / "a_OutPut(3).jpeg")
+      << "reserved names count as taken";
 }
 
 TEST(Utilities, FileSizeAndDeleteFolder) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,9 +19,11 @@ std::string ApplicationVersion();
 std::filesystem::path DocumentsFolder();
 
 // `candidate` when no file of that name exists; otherwise the first free name among
-// <folder of candidate>/<stem>(1)<extension>, (2), ... `extension` includes its dot.
+// <folder of candidate>/<stem>(1)<extension>, (2), ... `extension` includes its dot. Names in
+// `reserved` count as taken, so that files named at the same time never share a name.
 std::filesystem::path UniqueFileName(const std::filesystem::path& candidate, std::string_view stem,
-                                     std::string_view extension);
+                                     std::string_view extension,
+                                     const std::set<std::filesystem::path>& reserved = {});
 
 // Size of the file in bytes; -1 when there is no such file.
 std::int64_t FileSize(const std::filesystem::path& path);
