@@ -1,6 +1,8 @@
 #include "standin_movie.h"
 
+#include <algorithm>
 #include <sstream>
+#include <stdexcept>
 
 #include "galleria/swf/swf_stream_reader.h"
 
@@ -58,6 +60,7 @@ class TagList {
 // An edge of a shape outline along one axis.
 void WriteAxisEdge(TBitsEngine& bits, bool vertical, std::int32_t delta) {
   const int width = std::max(swf::SignedFieldWidth({delta}), 2);
+  if (width > 17) throw std::runtime_error("Shape edge too long for an SWF edge record");
   bits.WriteBits(0b11, 2);  // edge record, straight
   bits.WriteBits(static_cast<std::uint32_t>(width - 2), 4);
   bits.WriteBit(false);  // not a general line
