@@ -53,12 +53,15 @@ std::uint32_t CElementThread::OvraThreadProc(void* self) {
 
 bool CElementThread::StartThread(ElementThreadPriority priority) {
   if (thread_.joinable()) return false;  // one thread per object
+  std::promise<void> go;
   try {
+    // The new thread reports its kernel id, then holds until this object knows its handle and
+    // has set its priority, so that Execute never sees a half-started object.
     std::promise<pid_t> started;
     std::future<pid_t> id = started.get_future();
-    // The promise travels with the thread so that it outlives set_value.
-    thread_ = std::thread([this, started = std::move(started)]() mutable {
+    thread_ = std::thread([this, started = std::move(started), ready = go.get_future()]() mutable {
       started.set_value(gettid());
+      ready.wait();
       OvraThreadProc(this);
     });
     threadId_ = static_cast<std::uint32_t>(id.get());
@@ -68,6 +71,7 @@ bool CElementThread::StartThread(ElementThreadPriority priority) {
     return false;
   }
   SetThreadPriority(priority);
+  go.set_value();
   return true;
 }
 
