@@ -18,8 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "galleria/language.h"
 #include "galleria/swf/bits_engine.h"
 #include "galleria/swf/swf_stream_reader.h"
+#include "galleria/template_catalogue.h"
 
 namespace fs = std::filesystem;
 using namespace galleria::swf;
@@ -318,6 +320,28 @@ TEST(TemplateStore, TemplateZeroIsTheDefaultType) {
                                  [](const CatalogueEntry& e) { return e.Id == "0"; });
   ASSERT_NE(zero, entries.end());
   EXPECT_EQ(zero->Type, "st_3d_Cool");
+}
+
+// The program's own readers must take the shipped files as this walk does.
+TEST(ShippedFiles, ProgramReadersAgreeWithTheWalk) {
+  const galleria::TemplateCatalogue catalogue(kAppDir / "Res/TemplateXML.xml");
+  ASSERT_TRUE(catalogue.Exists());
+  const std::vector<CatalogueEntry> walked = ReadCatalogue();
+  ASSERT_EQ(catalogue.Entries().size(), walked.size());
+  for (std::size_t i = 0; i < walked.size(); ++i) {
+    const galleria::TemplateEntry& e = catalogue.Entries()[i];
+    EXPECT_EQ(std::to_string(e.id), walked[i].Id);
+    EXPECT_EQ(e.type, walked[i].Type);
+    EXPECT_EQ(e.offset, walked[i].Offset);
+    EXPECT_EQ(e.size, walked[i].Size);
+  }
+  EXPECT_EQ(catalogue.TemplateTypeOf(0), "st_3d_Cool");
+
+  ASSERT_TRUE(galleria::LoadLanguage(kAppDir / "language/language.xml"));
+  EXPECT_EQ(galleria::LanguageName(), "english");
+  EXPECT_EQ(galleria::LookupText("frm_template_scr"), "  Scrolling Action ");
+  EXPECT_EQ(galleria::LookupText("msg_run_is_failed").front(), ' ');
+  galleria::ReleaseLanguage();
 }
 
 }  // namespace
