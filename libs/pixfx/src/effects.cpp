@@ -406,10 +406,26 @@ class FCPixelBilinearDistord : public CPixBase {
   }
 
   std::uint32_t Sample(double sx, double sy) const {
-    const double flx = std::floor(sx), fly = std::floor(sy);
-    const int ix = static_cast<int>(flx), iy = static_cast<int>(fly);
-    const double fx = sx - flx, fy = sy - fly;
-    const std::uint32_t p[4] = {At(ix, iy), At(ix + 1, iy), At(ix, iy + 1), At(ix + 1, iy + 1)};
+    // A point far outside (or not a number) has only outside neighbours; the guard also keeps
+    // the conversions below defined.
+    if (!(sx > -2 && sx < width_ + 1 && sy > -2 && sy < height_ + 1)) return kOutside;
+    int ix = static_cast<int>(sx), iy = static_cast<int>(sy);
+    ix -= ix > sx;  // floor for the negative side
+    iy -= iy > sy;
+    const double fx = sx - ix, fy = sy - iy;
+    std::uint32_t p[4];
+    if (ix >= 0 && iy >= 0 && ix + 1 < width_ && iy + 1 < height_) {
+      const std::uint32_t* q = &copy_[static_cast<std::size_t>(iy) * width_ + ix];
+      p[0] = q[0];
+      p[1] = q[1];
+      p[2] = q[width_];
+      p[3] = q[width_ + 1];
+    } else {
+      p[0] = At(ix, iy);
+      p[1] = At(ix + 1, iy);
+      p[2] = At(ix, iy + 1);
+      p[3] = At(ix + 1, iy + 1);
+    }
     if (p[0] == p[1] && p[0] == p[2] && p[0] == p[3]) return p[0];
     auto lerp = [&](auto value) {
       return Lerp2(value(p[0]), value(p[1]), value(p[2]), value(p[3]), fx, fy);
