@@ -11,33 +11,33 @@
 namespace pixfx {
 namespace {
 
-struct ParamSpec {
+struct ParamDef {
   const char* name;
   std::int32_t defaultValue;
 };
 
 // Parameter lists by effect id. Noise and wave are not offered, and the video effect is offered
 // without a lister, but their lists are kept so that a caller asking by id gets them.
-const ParamSpec kBrightness[] = {{"Brightness", 50}};
-const ParamSpec kContrast[] = {{"Contrast", 50}};
-const ParamSpec kGamma[] = {{"Gamma", 50}};
-const ParamSpec kEmboss[] = {{"Emboss", 5}};
-const ParamSpec kGrid[] = {{"Size", 50}, {"Depth", 20}};
-const ParamSpec kNoise[] = {{"Level", 50}};
-const ParamSpec kPosterize[] = {{"Level", 10}};
-const ParamSpec kSolarize[] = {{"Threshold", 10}};
-const ParamSpec kThreshold[] = {{"Level", 50}};
-const ParamSpec kVideo[] = {{"Level", 0}, {"Wavelength", 25}, {"Amplitude", 30}};
-const ParamSpec kWave[] = {{"Wavelength", 25}, {"Amplitude", 30}};
+const ParamDef kBrightness[] = {{"Brightness", 50}};
+const ParamDef kContrast[] = {{"Contrast", 50}};
+const ParamDef kGamma[] = {{"Gamma", 50}};
+const ParamDef kEmboss[] = {{"Emboss", 5}};
+const ParamDef kGrid[] = {{"Size", 50}, {"Depth", 20}};
+const ParamDef kNoise[] = {{"Level", 50}};
+const ParamDef kPosterize[] = {{"Level", 10}};
+const ParamDef kSolarize[] = {{"Threshold", 10}};
+const ParamDef kThreshold[] = {{"Level", 50}};
+const ParamDef kVideo[] = {{"Level", 0}, {"Wavelength", 25}, {"Amplitude", 30}};
+const ParamDef kWave[] = {{"Wavelength", 25}, {"Amplitude", 30}};
 
 struct ParamList {
-  const ParamSpec* specs;
+  const ParamDef* defs;
   int count;
 };
 
 template <int N>
-constexpr ParamList List(const ParamSpec (&specs)[N]) {
-  return {specs, N};
+constexpr ParamList List(const ParamDef (&defs)[N]) {
+  return {defs, N};
 }
 
 ParamList ParamsOf(std::int32_t id) {
@@ -75,8 +75,8 @@ std::int32_t ListEffectParams(std::int32_t effectId, EffectParamProc proc, void*
   for (int i = 0; i < list.count; ++i) {
     EffectParamInfo info{};
     info.effectId = effectId;
-    std::strncpy(info.name, list.specs[i].name, sizeof info.name - 1);
-    info.defaultValue = list.specs[i].defaultValue;
+    std::strncpy(info.name, list.defs[i].name, sizeof info.name - 1);
+    info.defaultValue = list.defs[i].defaultValue;
     try {
       proc(&info, user);
     } catch (...) {
