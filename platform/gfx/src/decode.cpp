@@ -60,44 +60,66 @@ DecodeStatus fail(DecodeStatus status, const char* what, const char* detail) {
   return status;
 }
 
+// What sniffing looks at, at most.
+constexpr std::size_t kSniffBytes = 64;
+
+// Where the bytes are: in memory, or in a file that is read only as far as the reader needs
+// (a header probe of a big photo touches its first kilobytes).
+struct Input {
+  const void* data = nullptr;
+  std::size_t size = 0;
+  const char* file = nullptr;
+
+  using SourcePtr = std::unique_ptr<VipsSource, Unref>;
+  SourcePtr source() const {
+    return SourcePtr(file != nullptr ? vips_source_new_from_file(file)
+                                     : vips_source_new_from_memory(data, size));
+  }
+};
+
 // A loaded header or picture, for one format. Loaders read only the header until pixels are
 // asked for. fail_on=error turns truncated and broken data into failures instead of grey rows.
-ImagePtr load(PictureFormat format, const void* data, std::size_t size, std::int32_t frame,
-              VipsAccess access) {
-  void* buf = const_cast<void*>(data);
+ImagePtr load(PictureFormat format, const Input& input, std::int32_t frame, VipsAccess access) {
   VipsImage* out = nullptr;
   int rc = -1;
   const int fail = VIPS_FAIL_ON_ERROR;
-  switch (format) {
-    case PictureFormat::Jpeg:
-      rc = vips_jpegload_buffer(buf, size, &out, "access", access, "fail_on", fail, nullptr);
-      break;
-    case PictureFormat::Png:
-      rc = vips_pngload_buffer(buf, size, &out, "access", access, "fail_on", fail, nullptr);
-      break;
-    case PictureFormat::Gif:
-      rc = vips_gifload_buffer(buf, size, &out, "access", access, "fail_on", fail, "page", frame,
-                               "n", 1, nullptr);
-      break;
-    case PictureFormat::Webp:
-      rc = vips_webpload_buffer(buf, size, &out, "access", access, "fail_on", fail, "page", frame,
-                                "n", 1, nullptr);
-      break;
-    case PictureFormat::Tiff:
-      rc = vips_tiffload_buffer(buf, size, &out, "access", access, "fail_on", fail, "page", frame,
-                                "n", 1, nullptr);
-      break;
-    case PictureFormat::Heif:
-      rc = vips_heifload_buffer(buf, size, &out, "access", access, "fail_on", fail, "page", frame,
-                                "n", 1, nullptr);
-      break;
-    case PictureFormat::Bmp:
-      // The only BMP reader libvips has goes through ImageMagick; the sniffing above makes sure
-      // it is never handed anything but a BMP header.
-      rc = vips_magickload_buffer(buf, size, &out, "access", access, "fail_on", fail, nullptr);
-      break;
-    default:
-      break;
+  if (format == PictureFormat::Bmp) {
+    // The only BMP reader libvips has goes through ImageMagick, from memory only; the sniffing
+    // makes sure it is never handed anything but a BMP header.
+    rc = vips_magickload_buffer(const_cast<void*>(input.data), input.size, &out, "access", access,
+                                "fail_on", fail, nullptr);
+  } else if (const Input::SourcePtr source = input.source()) {
+    using Loader = int (*)(VipsSource*, VipsImage**, ...);
+    Loader loader = nullptr;
+    bool paged = true;  // the kind has frames or pages
+    switch (format) {
+      case PictureFormat::Jpeg:
+        loader = vips_jpegload_source, paged = false;
+        break;
+      case PictureFormat::Png:
+        loader = vips_pngload_source, paged = false;
+        break;
+      case PictureFormat::Gif:
+        loader = vips_gifload_source;
+        break;
+      case PictureFormat::Webp:
+        loader = vips_webpload_source;
+        break;
+      case PictureFormat::Tiff:
+        loader = vips_tiffload_source;
+        break;
+      case PictureFormat::Heif:
+        loader = vips_heifload_source;
+        break;
+      default:
+        break;
+    }
+    if (loader != nullptr && paged) {
+      rc = loader(source.get(), &out, "access", access, "fail_on", fail, "page", frame, "n", 1,
+                  nullptr);
+    } else if (loader != nullptr) {
+      rc = loader(source.get(), &out, "access", access, "fail_on", fail, nullptr);
+    }
   }
   if (rc != 0) {
     if (out != nullptr) g_object_unref(out);
@@ -165,12 +187,15 @@ DecodeStatus checkSize(const PictureInfo& info) {
 }
 
 // Header and limits; on success the image is the lazily loaded source.
-DecodeStatus openHeader(const void* data, std::size_t size, std::int32_t frame, PictureInfo& info,
-                        ImagePtr* image, std::string& detail) {
+// input.data holds the whole picture, or for a file at least its first bytes.
+DecodeStatus openHeader(const Input& input, std::int32_t frame, PictureInfo& info, ImagePtr* image,
+                        std::string& detail) {
   info = PictureInfo{};
+  const void* data = input.data;
+  const std::size_t size = input.size;
   if (data == nullptr || size == 0) return DecodeStatus::Corrupt;
   if (size > static_cast<std::uint64_t>(kMaxPictureBytes)) return DecodeStatus::TooLarge;
-  const PictureFormat format = sniffFormat(data, size);
+  const PictureFormat format = sniffFormat(data, input.file ? std::min(size, kSniffBytes) : size);
   info.format = format;
   switch (format) {
     case PictureFormat::Unknown:
@@ -206,7 +231,7 @@ DecodeStatus openHeader(const void* data, std::size_t size, std::int32_t frame, 
       return DecodeStatus::TooLarge;
     }
   }
-  ImagePtr header = load(format, data, size, frame, VIPS_ACCESS_SEQUENTIAL);
+  ImagePtr header = load(format, input, frame, VIPS_ACCESS_SEQUENTIAL);
   if (!header) {
     detail = takeVipsError();
     return DecodeStatus::Corrupt;
@@ -309,12 +334,12 @@ DecodeStatus copyPixels(VipsImage* rgba, Picture& picture, std::string& detail) 
   return DecodeStatus::Ok;
 }
 
-DecodeStatus decodeBytes(const void* data, std::size_t size, Picture& picture,
-                         const DecodeOptions& options, const char* what) {
+DecodeStatus decodeInput(const Input& input, Picture& picture, const DecodeOptions& options,
+                         const char* what) {
   picture = Picture{};
   std::string detail;
   ImagePtr header;
-  DecodeStatus status = openHeader(data, size, options.frame, picture.info, &header, detail);
+  DecodeStatus status = openHeader(input, options.frame, picture.info, &header, detail);
   if (status != DecodeStatus::Ok) return fail(status, what, detail.c_str());
 
   ImagePtr upright;
@@ -333,9 +358,16 @@ DecodeStatus decodeBytes(const void* data, std::size_t size, Picture& picture,
                       : "fail_on=error,page=%d",
                   options.frame);
     VipsImage* out = nullptr;
-    if (vips_thumbnail_buffer(const_cast<void*>(data), size, &out, options.fitWidth, "height",
-                              options.fitHeight, "size", VIPS_SIZE_DOWN, "option_string",
-                              loaderOptions, nullptr) != 0) {
+    int rc = -1;
+    if (info.format == PictureFormat::Bmp) {
+      rc = vips_thumbnail_buffer(const_cast<void*>(input.data), input.size, &out, options.fitWidth,
+                                 "height", options.fitHeight, "size", VIPS_SIZE_DOWN,
+                                 "option_string", loaderOptions, nullptr);
+    } else if (const Input::SourcePtr source = input.source()) {
+      rc = vips_thumbnail_source(source.get(), &out, options.fitWidth, "height", options.fitHeight,
+                                 "size", VIPS_SIZE_DOWN, "option_string", loaderOptions, nullptr);
+    }
+    if (rc != 0) {
       if (out != nullptr) g_object_unref(out);
       return fail(DecodeStatus::Corrupt, what, takeVipsError().c_str());
     }
@@ -343,7 +375,7 @@ DecodeStatus decodeBytes(const void* data, std::size_t size, Picture& picture,
   } else {
     // Turning the picture needs random access to its rows; upright pictures stream.
     if (info.orientation != 1) {
-      header = load(info.format, data, size, options.frame, VIPS_ACCESS_RANDOM);
+      header = load(info.format, input, options.frame, VIPS_ACCESS_RANDOM);
       if (!header) return fail(DecodeStatus::Corrupt, what, takeVipsError().c_str());
     }
     VipsImage* out = nullptr;
@@ -365,21 +397,36 @@ DecodeStatus decodeBytes(const void* data, std::size_t size, Picture& picture,
   return DecodeStatus::Ok;
 }
 
-// The whole file, or a status when it cannot be had.
-DecodeStatus readFile(const std::filesystem::path& file, std::vector<std::uint8_t>& bytes) {
+// A file as an Input: its first bytes for sniffing, and its path for the reader, which reads as
+// far as it needs. Kinds whose reader works from memory only are read whole.
+DecodeStatus openFile(const std::filesystem::path& file, std::vector<std::uint8_t>& bytes,
+                      Input& input) {
   std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) return DecodeStatus::NotFound;
   const auto length = std::filesystem::file_size(file, ec);
   if (ec) return DecodeStatus::NotFound;
   if (length > static_cast<std::uint64_t>(kMaxPictureBytes)) return DecodeStatus::TooLarge;
   std::ifstream in(file, std::ios::binary);
   if (!in) return DecodeStatus::NotFound;
-  try {
-    bytes.resize(static_cast<std::size_t>(length));
-  } catch (const std::bad_alloc&) {
-    return DecodeStatus::NoMemory;
+  constexpr std::size_t kHead = kSniffBytes;
+  bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(length, kHead)));
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (static_cast<std::size_t>(in.gcount()) != bytes.size()) return DecodeStatus::NotFound;
+  const PictureFormat format = sniffFormat(bytes.data(), bytes.size());
+  const bool wholeInMemory = format == PictureFormat::Bmp;
+  if (wholeInMemory && length > kHead) {
+    try {
+      bytes.resize(static_cast<std::size_t>(length));
+    } catch (const std::bad_alloc&) {
+      return DecodeStatus::NoMemory;
+    }
+    in.read(reinterpret_cast<char*>(bytes.data() + kHead),
+            static_cast<std::streamsize>(length - kHead));
+    if (static_cast<std::uint64_t>(in.gcount()) != length - kHead) return DecodeStatus::NotFound;
   }
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(length));
-  if (static_cast<std::uint64_t>(in.gcount()) != length) return DecodeStatus::NotFound;
+  input.data = bytes.data();
+  input.size = wholeInMemory ? bytes.size() : static_cast<std::size_t>(length);
+  input.file = wholeInMemory ? nullptr : file.c_str();
   return DecodeStatus::Ok;
 }
 
@@ -463,7 +510,7 @@ const char* statusText(DecodeStatus status) {
 DecodeStatus probeMemory(const void* data, std::size_t size, PictureInfo& info) {
   std::string detail;
   try {
-    const DecodeStatus status = openHeader(data, size, 0, info, nullptr, detail);
+    const DecodeStatus status = openHeader(Input{data, size, nullptr}, 0, info, nullptr, detail);
     if (status != DecodeStatus::Ok) return fail(status, "picture in memory", detail.c_str());
     return status;
   } catch (...) {
@@ -476,10 +523,11 @@ DecodeStatus probeFile(const std::filesystem::path& file, PictureInfo& info) {
   const std::string name = file.string();
   try {
     std::vector<std::uint8_t> bytes;
-    const DecodeStatus read = readFile(file, bytes);
-    if (read != DecodeStatus::Ok) return fail(read, name.c_str(), nullptr);
+    Input input;
+    const DecodeStatus opened = openFile(file, bytes, input);
+    if (opened != DecodeStatus::Ok) return fail(opened, name.c_str(), nullptr);
     std::string detail;
-    const DecodeStatus status = openHeader(bytes.data(), bytes.size(), 0, info, nullptr, detail);
+    const DecodeStatus status = openHeader(input, 0, info, nullptr, detail);
     if (status != DecodeStatus::Ok) return fail(status, name.c_str(), detail.c_str());
     return status;
   } catch (...) {
@@ -490,7 +538,7 @@ DecodeStatus probeFile(const std::filesystem::path& file, PictureInfo& info) {
 DecodeStatus decodeMemory(const void* data, std::size_t size, Picture& picture,
                           const DecodeOptions& options) {
   try {
-    return decodeBytes(data, size, picture, options, "picture in memory");
+    return decodeInput(Input{data, size, nullptr}, picture, options, "picture in memory");
   } catch (...) {
     picture = Picture{};
     return fail(DecodeStatus::NoMemory, "picture in memory", nullptr);
@@ -503,9 +551,10 @@ DecodeStatus decodeFile(const std::filesystem::path& file, Picture& picture,
   try {
     picture = Picture{};
     std::vector<std::uint8_t> bytes;
-    const DecodeStatus read = readFile(file, bytes);
-    if (read != DecodeStatus::Ok) return fail(read, name.c_str(), nullptr);
-    return decodeBytes(bytes.data(), bytes.size(), picture, options, name.c_str());
+    Input input;
+    const DecodeStatus opened = openFile(file, bytes, input);
+    if (opened != DecodeStatus::Ok) return fail(opened, name.c_str(), nullptr);
+    return decodeInput(input, picture, options, name.c_str());
   } catch (...) {
     picture = Picture{};
     return fail(DecodeStatus::NoMemory, name.c_str(), nullptr);

@@ -281,6 +281,12 @@ TEST(GfxDecode, BadInputFailsCleanly) {
   EXPECT_EQ(gfx::decodeFile(data("no such file.jpg"), p), gfx::DecodeStatus::NotFound);
   EXPECT_EQ(gfx::decodeFile(GALLERIA_TEST_DATA, p), gfx::DecodeStatus::NotFound);  // a folder
   EXPECT_EQ(gfx::decodeFile(data("header.emf"), p), gfx::DecodeStatus::Unsupported);
+  // Files are read by the reader as far as it needs: a truncated one fails the same way.
+  const fs::path cut = kLogHome / "cut.jpg";
+  std::ofstream(cut, std::ios::binary)
+      .write(reinterpret_cast<const char*>(truncated.data()), truncated.size());
+  EXPECT_EQ(gfx::decodeFile(cut, p), gfx::DecodeStatus::Corrupt);
+  EXPECT_TRUE(p.empty());
 
   const std::string log = logText();
   EXPECT_NE(log.find("EMF pictures have no reader"), std::string::npos) << log;
