@@ -189,6 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ToneCase{"tone440-44100-stereo.mp3", 44100, 2, 44100, 0},
                       ToneCase{"tone440-48000-mono.mp3", 48000, 1, 48000, 0},
                       ToneCase{"tone440-48000-stereo.mp3", 48000, 2, 48000, 0},
+                      ToneCase{"tone440-44100-stereo-cover.mp3", 44100, 2, 44100, 0},
                       ToneCase{"tone440-44100-mono.ogg", 44100, 1, 43972, 128},
                       ToneCase{"tone440-44100-stereo.ogg", 44100, 2, 43972, 128},
                       ToneCase{"tone440-48000-mono.ogg", 48000, 1, 47872, 128},
@@ -199,6 +200,52 @@ INSTANTIATE_TEST_SUITE_P(
         if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
       return name;
     });
+
+// One packet holds the whole second; at 192000 Hz, 32 bits and 2 channels it converts to 1.5 MB,
+// which must come out in whole frames of at most 576000 bytes, none lost, times running on. At 8
+// bits the samples are unsigned around 128.
+TEST_F(CodecsTest, SoundLongerThanOneFrameComesInPieces) {
+  Media media = load(kData / "tone440-8000-mono-bigpackets.mkv", nullptr);
+  ASSERT_TRUE(media);
+  ASSERT_NE(OvraResample(192000, 32, 2, media.get()), 0);
+  auto frame = std::make_unique<tagAudioFrame>();
+  std::vector<std::int32_t> first;  // channel 0
+  std::int64_t next = 0;
+  int pieces = 0;
+  while (OvraGetNextAudioFrame(frame.get(), media.get())) {
+    ASSERT_LE(frame->byteCount, OVRA_AUDIO_FRAME_BYTES);
+    ASSERT_EQ(frame->byteCount % 8, 0);
+    EXPECT_NEAR(frame->startTime, next, 10000);
+    next = frame->startTime + static_cast<std::int64_t>(frame->byteCount / 8) * kSecond / 192000;
+    for (int at = 0; at < frame->byteCount; at += 8) {
+      std::int32_t v;
+      std::memcpy(&v, frame->samples + at, 4);
+      first.push_back(v);
+    }
+    ++pieces;
+  }
+  EXPECT_GE(pieces, 3);
+  EXPECT_NEAR(static_cast<double>(first.size()), 192000, 256);
+  Sound s;
+  for (std::int32_t v : first) s.pcm.push_back(static_cast<std::int16_t>(v >> 16));
+  EXPECT_NEAR(frequency(s, 1, 192000), 440.0, 2.0);
+
+  ASSERT_NE(OvraSeekMediaFile(0, media.get()), 0);
+  ASSERT_NE(OvraResample(8000, 8, 1, media.get()), 0);
+  std::size_t bytes = 0;
+  int low = 255, high = 0;
+  while (OvraGetNextAudioFrame(frame.get(), media.get())) {
+    bytes += frame->byteCount;
+    for (int i = 0; i < frame->byteCount; ++i) {
+      low = std::min<int>(low, frame->samples[i]);
+      high = std::max<int>(high, frame->samples[i]);
+    }
+  }
+  EXPECT_EQ(bytes, 8000u);
+  EXPECT_NEAR((low + high) / 2.0, 128, 2);  // around the unsigned middle
+  EXPECT_NEAR(high - low, 32, 2);           // the generator's sine spans an eighth of full scale
+  EXPECT_TRUE(takeLog().empty());
+}
 
 // After a seek the sound starts at the asked time, to the sample, in every container; a seek past
 // the end leaves nothing to read; a seek back to the start gives the whole sound again.

@@ -95,7 +95,8 @@ std::int32_t OvraResizeVideoSize(std::int32_t* width, std::int32_t* height, Ovra
 std::int32_t OvraGetVideoBuffersize(OvraMedia* media);
 
 // Sets the PCM of OvraGetNextAudioFrame: rate 1000 .. 384000 Hz, 8 (unsigned), 16 or 32 (signed)
-// bits, 1 .. 8 channels.
+// bits, 1 .. 8 channels. Mono spread over two channels is 3 dB lower in each (equal loudness);
+// more channels are mixed down.
 std::int32_t OvraResample(std::int32_t sampleRate, std::int32_t bits, std::int32_t channels,
                           OvraMedia* media);
 
