@@ -1,0 +1,66 @@
+// OvraSetImageSize on the photo corpus (bench/picwork/make-corpus), one thread, box 1440 x 1080,
+// JPEG quality 80: the publish pipeline's conversion of one photo. The corpus folder comes from
+// PICWORK_CORPUS; each of its sub-folders (baseline/, progressive/) is one benchmark.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <picwork/picwork.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<fs::path> PhotosIn(const fs::path& folder) {
+  std::vector<fs::path> photos;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec))
+    if (entry.path().extension() == ".jpg") photos.push_back(entry.path());
+  std::sort(photos.begin(), photos.end());
+  return photos;
+}
+
+void ConvertCorpus(benchmark::State& state, const fs::path& folder) {
+  const std::vector<fs::path> photos = PhotosIn(folder);
+  if (photos.empty()) {
+    state.SkipWithError("no photos; run bench/picwork/make-corpus");
+    return;
+  }
+  const fs::path out = fs::temp_directory_path() / ("picwork-bench-" + std::to_string(getpid()));
+  fs::create_directories(out);
+  for (auto _ : state) {
+    for (const fs::path& photo : photos) {
+      const fs::path target = out / photo.filename();
+      if (OvraSetImageSize(photo.c_str(), target.c_str(), 1440, 1080, IMAGE_FILE_JPEG, 80) != 1)
+        state.SkipWithError(("conversion failed: " + photo.string()).c_str());
+    }
+  }
+  state.counters["ms_per_photo"] = benchmark::Counter(
+      static_cast<double>(photos.size()) * 1e-3,
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["photos"] = static_cast<double>(photos.size());
+  fs::remove_all(out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* corpus = std::getenv("PICWORK_CORPUS");
+  const fs::path root = corpus != nullptr ? corpus : "picwork-corpus";
+  for (const char* kind : {"baseline", "progressive"}) {
+    benchmark::RegisterBenchmark((std::string("SetImageSize/") + kind).c_str(), ConvertCorpus,
+                                 root / kind)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
