@@ -43,8 +43,10 @@ Bytes contents(const CVXMemoryStream& s) {
   return Bytes(s.GetData(), s.GetData() + s.GetLength());
 }
 
+// Little-endian, zero-extended past 8 bytes.
 void append(Bytes& out, std::uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  for (int i = 0; i < bytes; ++i)
+    out.push_back(i < 8 ? static_cast<std::uint8_t>(value >> (8 * i)) : 0);
 }
 
 Bytes marker(const char* text = "Element Object") {
