@@ -7,17 +7,20 @@
 #include <string>
 #include <vector>
 
+#include "cli/commands.h"
 #include "galleria/error.h"
 #include "galleria/single_instance.h"
 #include "galleria/utilities.h"
-#include "headless.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: galleria [PROJECT.qmvk]\n"
-    "       galleria --new-project OUT.qmvk [PHOTO...]   make a project of the photos and save it\n"
-    "       galleria --show-project PROJECT.qmvk         print a project's photos and settings\n"
+    "       galleria --new PROJECT.qmvk [--template TYPE] [--size WxH] [--music FILE]... PHOTO...\n"
+    "                make a project of the photos with the default settings and save it\n"
+    "       galleria --publish swf|exe|html|scr|email|preview --output PATH PROJECT.qmvk\n"
+    "                publish a project as a movie, program, web page, screen saver or mail\n"
+    "       galleria --show PROJECT.qmvk     print a project's photos, music and settings\n"
     "       galleria --version | --help\n";
 
 int StartProgram(const std::vector<std::string>& args) {
@@ -46,10 +49,10 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       return 0;
     }
-    if (!args.empty() && args[0] == "--new-project" && args.size() >= 2)
-      return galleria::app::NewProjectCommand(args[1], {args.begin() + 2, args.end()});
-    if (!args.empty() && args[0] == "--show-project" && args.size() == 2)
-      return galleria::app::ShowProjectCommand(args[1]);
+    const std::vector<std::string> rest(args.empty() ? args.end() : args.begin() + 1, args.end());
+    if (!args.empty() && args[0] == "--new") return galleria::cli::NewCommand(rest);
+    if (!args.empty() && args[0] == "--show") return galleria::cli::ShowCommand(rest);
+    if (!args.empty() && args[0] == "--publish") return galleria::cli::PublishCommand(rest);
     if (!args.empty() && args[0].starts_with("--")) {
       std::fputs(kUsage, stderr);
       return 2;

@@ -259,12 +259,8 @@ recRGB TBitsEngine::ReadRGB() {
 }
 
 recRGBA TBitsEngine::ReadRGBA() {
-  recRGBA c;
-  c.R = GetRaw();
-  c.G = GetRaw();
-  c.B = GetRaw();
-  c.A = GetRaw();
-  return c;
+  const recRGB c = ReadRGB();
+  return {c.R, c.G, c.B, GetRaw()};
 }
 
 recMATRIX TBitsEngine::ReadMatrix() {

@@ -1,0 +1,166 @@
+// The headless commands, run as the real program the way users and scripts run them.
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "galleria/model/gallery.h"
+
+namespace fs = std::filesystem;
+using namespace galleria;
+
+namespace {
+
+struct Outcome {
+  int exitCode = -1;
+  std::string out, err;
+};
+
+class Cli : public ::testing::Test {
+ protected:
+  Cli() {
+    fs::remove_all(dir);
+    fs::create_directories(dir / "photos");
+    for (const auto& sample : fs::directory_iterator(fs::path(GALLERIA_APP_DIR) / "samples"))
+      if (sample.path().extension() == ".jpg") {
+        fs::copy_file(sample.path(), dir / "photos" / sample.path().filename());
+        photos.push_back((dir / "photos" / sample.path().filename()).string());
+      }
+    std::sort(photos.begin(), photos.end());
+  }
+  ~Cli() override { fs::remove_all(dir); }
+
+  Outcome Galleria(const std::vector<std::string>& args) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("GALLERIA_HOME", QString::fromStdString((dir / "home").string()));
+    env.insert("XDG_DATA_HOME", QString::fromStdString((dir / "data").string()));
+    process.setProcessEnvironment(env);
+    QStringList list;
+    for (const auto& a : args) list << QString::fromStdString(a);
+    process.start(GALLERIA_EXECUTABLE, list);
+    process.waitForFinished(120000);
+    return {process.exitCode(), process.readAllStandardOutput().toStdString(),
+            process.readAllStandardError().toStdString()};
+  }
+
+  std::map<fs::path, fs::file_time_type> CopyTimes() {
+    std::map<fs::path, fs::file_time_type> times;
+    for (const auto& e : fs::directory_iterator(dir / "home" / "TempImg"))
+      if (e.path().string().ends_with("_OutPut.jpeg")) times[e.path()] = e.last_write_time();
+    return times;
+  }
+
+  const fs::path dir = fs::temp_directory_path() / ("galleria-cli-" + std::to_string(getpid()));
+  std::vector<std::string> photos;
+};
+
+std::string Get(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+}  // namespace
+
+TEST_F(Cli, NewMakesAProjectOfThePhotosWithTheDefaults) {
+  std::vector<std::string> args{
+      "--new", (dir / "trip.qmvk").string(), "--size", "1280x720", "--template", "st_3d_Wall"};
+  args.insert(args.end(), photos.begin(), photos.end());
+  const Outcome run = Galleria(args);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+
+  TProjItem project;
+  project.LoadFromFile(dir / "trip.qmvk");
+  ASSERT_EQ(project.Images().Count(), static_cast<int>(photos.size()));
+  EXPECT_EQ(project.Images()[0].SrcFile(), photos[0]);
+  EXPECT_EQ(project.Images()[0].Caption(), fs::path(photos[0]).stem().string());
+  EXPECT_EQ(project.Images()[0].FileSize(), static_cast<std::int64_t>(fs::file_size(photos[0])));
+  EXPECT_EQ(project.Seting().Width(), 1280);
+  EXPECT_EQ(project.Seting().Height(), 720);
+  EXPECT_EQ(project.Template().TemplateType(), "st_3d_Wall");
+  EXPECT_EQ(project.Template().TemplateIndex(), 1);
+  EXPECT_EQ(project.Template().AutoDelay(), 5);
+
+  const struct {
+    std::vector<std::string> args;
+    const char* error;
+  } failures[] = {
+      {{"--new", (dir / "x.qmvk").string(), (dir / "missing.jpg").string()}, "File Not Found"},
+      {{"--new", (dir / "x.qmvk").string(), "--size", "12by3"}, "--size"},
+      {{"--new", (dir / "x.qmvk").string(), "--template", "st_none"},
+       "no template of type st_none"},
+      {{"--new", (dir / "x.qmvk").string(), "--bogus"}, "unknown option"},
+  };
+  for (const auto& f : failures) {
+    const Outcome bad = Galleria(f.args);
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_NE(bad.err.find(f.error), std::string::npos) << bad.err;
+  }
+  EXPECT_FALSE(fs::exists(dir / "x.qmvk")) << "a failed --new writes no project";
+}
+
+TEST_F(Cli, PublishWritesTheMovieAndReusesUnchangedCopies) {
+  std::vector<std::string> args{"--new", (dir / "trip.qmvk").string()};
+  args.insert(args.end(), photos.begin(), photos.end());
+  ASSERT_EQ(Galleria(args).exitCode, 0);
+  const std::string projectBefore = Get(dir / "trip.qmvk");
+
+  const fs::path movie = dir / "out" / "trip.swf";
+  const Outcome first =
+      Galleria({"--publish", "swf", "--output", movie.string(), (dir / "trip.qmvk").string()});
+  ASSERT_EQ(first.exitCode, 0) << first.err;
+  EXPECT_NE(first.out.find("(2/3)  Preparing the photos..."), std::string::npos) << first.out;
+  EXPECT_NE(first.out.find("(3/3)  Creating the gallery movie..."), std::string::npos);
+  EXPECT_EQ(first.out.find("(1/3)"), std::string::npos) << "no music, no music stage";
+  const std::string bytes = Get(movie);
+  EXPECT_NE(bytes.find("*****"), std::string::npos);
+  EXPECT_EQ(Get(dir / "trip.qmvk"), projectBefore) << "the user's project is not rewritten";
+  EXPECT_FALSE(fs::exists(dir / "home" / "Temp")) << "the work folder goes with the publish";
+
+  const auto times = CopyTimes();
+  ASSERT_EQ(times.size(), photos.size());
+  ASSERT_EQ(Galleria({"--publish", "html", "--output", (dir / "web" / "My Trip.html").string(),
+                      (dir / "trip.qmvk").string()})
+                .exitCode,
+            0);
+  EXPECT_EQ(CopyTimes(), times) << "a republish converts no photo";
+  EXPECT_TRUE(fs::exists(dir / "web" / "My Trip.swf"));
+
+  ASSERT_EQ(Galleria({"--publish", "preview", (dir / "trip.qmvk").string()}).exitCode, 0);
+  EXPECT_TRUE(fs::exists(dir / "home" / "TempImg" / "TempFlash.swf"));
+}
+
+TEST_F(Cli, PublishFailuresExitNonZeroWithTheirText) {
+  const struct {
+    std::vector<std::string> args;
+    const char* error;
+  } cases[] = {
+      {{"--publish", "gif", "--output", "x", "p.qmvk"}, "usage"},
+      {{"--publish", "swf", (dir / "p.qmvk").string()}, "usage"},
+      {{"--publish", "swf", "--output", (dir / "o.swf").string(), (dir / "missing.qmvk").string()},
+       "Cannot open project file"},
+  };
+  for (const auto& c : cases) {
+    const Outcome run = Galleria(c.args);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(c.error), std::string::npos) << run.err;
+  }
+
+  std::ofstream(dir / "gone.qmvk")
+      << "<Tavio><Images><TImageObj><SrcFile>" << (dir / "nowhere.jpg").string()
+      << "</SrcFile></TImageObj></Images></Tavio>";
+  const Outcome missing = Galleria(
+      {"--publish", "swf", "--output", (dir / "o.swf").string(), (dir / "gone.qmvk").string()});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.err.find("File Not Found " + (dir / "nowhere.jpg").string()), std::string::npos)
+      << missing.err;
+  EXPECT_FALSE(fs::exists(dir / "o.swf"));
+}
