@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include <gfx/encode.h>
+#include <picwork/picwork.h>
 
 namespace picwork_test {
 namespace {
@@ -160,6 +161,10 @@ double MeanDifference(const gfx::Picture& a, const gfx::Picture& b) {
     for (int shift = 0; shift < 32; shift += 8)
       sum += std::abs(int(a.pixels[i] >> shift & 0xFF) - int(b.pixels[i] >> shift & 0xFF));
   return sum / (a.pixels.size() * 4.0);
+}
+
+void ResetLogCallback() {
+  OvraDeinitRetouch(OvraInitRetouch(nullptr, nullptr, nullptr, nullptr));
 }
 
 std::string LogText() {

@@ -48,6 +48,9 @@ std::vector<std::uint32_t> QuarterMiddles(const gfx::Picture& p);
 // Mean absolute difference per channel of two pictures of one size.
 double MeanDifference(const gfx::Picture& a, const gfx::Picture& b);
 
+// Drops the log callback a test set through OvraInitRetouch.
+void ResetLogCallback();
+
 // Everything the log file got since the test binary started.
 std::string LogText();
 
