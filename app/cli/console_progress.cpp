@@ -1,6 +1,12 @@
 #include "console_progress.h"
 
+#include <soundmix/soundmix.h>
 #include <QCoreApplication>
+
+#include <soundmix/soundmix.h>
+#include <cmath>
+
+#include <cmath>
 
 #include <unistd.h>
 #include <cstdio>
@@ -9,6 +15,7 @@
 #include "galleria/error.h"
 #include "galleria/language.h"
 #include "galleria/publish/export_thread.h"
+#include "galleria/publish/music_stage.h"
 #include "galleria/publish/output_kinds.h"
 #include "galleria/publish/publish_messages.h"
 
@@ -19,6 +26,7 @@ namespace galleria::cli {
 using namespace publish;
 
 struct ConsoleProgress::Running {
+  std::unique_ptr<MusicStage> music;
   std::unique_ptr<TExportThread> exportThread;
 };
 
@@ -33,7 +41,38 @@ ConsoleProgress::~ConsoleProgress() {
 }
 
 void ConsoleProgress::Start() {
+  if (project_.Audios().Count() > 0) {
+    running_->music = std::make_unique<MusicStage>(project_, this);
+    // Without a clip the mixer can use there is no music stage, as without clips at all.
+    if (running_->music->LengthSeconds() > 0) {
+      if (!running_->music->Start()) throw GalleriaError("Cannot start mixing the music");
+      return;
+    }
+  }
   winmsg::post(this, kMsgStartExport);
+}
+
+void ConsoleProgress::MusicNews(std::intptr_t kind, std::intptr_t value) {
+  switch (kind) {
+    case OVRA_MUSIC_STARTED:
+      StageLine("(1/3)", "frm_publish_editmusic");
+      Percent(0);
+      break;
+    case OVRA_MUSIC_PROGRESS:
+      if (project_.CalcelBuild) running_->music->Cancel();
+      Percent(static_cast<int>(std::lround(value * 100.0 / running_->music->LengthSeconds())));
+      break;
+    case OVRA_MUSIC_FINISHED:
+      Percent(100);
+      // A mix that failed half-way must not be packed as if it were the music.
+      if (value == OVRA_MUSIC_FAILURE) {
+        std::fprintf(stderr, "%s\nThe music could not be mixed.\n",
+                     LookupText("msg_failed_swf").c_str());
+        return Finish(1);
+      }
+      StartExport();
+      break;
+  }
 }
 
 void ConsoleProgress::StageLine(const char* stage, const char* textId) {
@@ -111,6 +150,9 @@ std::intptr_t ConsoleProgress::message(std::uint32_t id, std::intptr_t wparam,
   switch (id) {
     case kMsgStartExport:
       StartExport();
+      break;
+    case kMsgMusicNotify:
+      MusicNews(wparam, lparam);
       break;
     case kMsgPublishProgress:
       if (lparam == kStagePhotos) StageLine("(2/3)", "frm_publish_edit");

@@ -16,7 +16,8 @@ class ConsoleProgress : public winmsg::Window {
   explicit ConsoleProgress(TProjItem& project);
   ~ConsoleProgress() override;
 
-  // Starts stage 1 (or posts the start of stage 2 when there is no music).
+  // Starts stage 1 (or posts the start of stage 2 when there is no music); throws GalleriaError
+  // when the mixer cannot start.
   void Start();
   std::intptr_t message(std::uint32_t id, std::intptr_t wparam, std::intptr_t lparam) override;
 
@@ -29,6 +30,7 @@ class ConsoleProgress : public winmsg::Window {
   void Finish(int exitCode);
   void FollowUp();
   void StartExport();
+  void MusicNews(std::intptr_t kind, std::intptr_t value);
 
   TProjItem& project_;
   struct Running;

@@ -6,6 +6,7 @@
 #include "galleria/app_folder.h"
 #include "galleria/error.h"
 #include "galleria/model/gallery.h"
+#include "galleria/publish/music_stage.h"
 #include "galleria/template_catalogue.h"
 #include "galleria/utilities.h"
 
@@ -45,6 +46,22 @@ void AddPhoto(TProjItem& project, const std::string& file) {
   photo.SetModifyTime(LocalDateTime(fs::last_write_time(path)));
 }
 
+// The whole file, faded in and out; clips play back to back in the order given.
+void AddMusic(TProjItem& project, const std::string& file) {
+  const fs::path path = fs::absolute(file).lexically_normal();
+  if (FileSize(path) < 0) throw GalleriaError("File Not Found " + path.string());
+  const std::int64_t seconds = publish::MusicFileSeconds(path);
+  if (seconds <= 0) throw GalleriaError("No music the mixer can use in " + path.string());
+  TAudio& clip = project.Audios().Add();
+  clip.SetID(project.Audios().Count());
+  clip.SetFileName(path.string());
+  clip.SetBeginTime(0);
+  clip.SetEndTime(seconds);
+  clip.SetLength(seconds);
+  clip.SetbFadeIn(true);
+  clip.SetFadeOut(true);
+}
+
 }  // namespace
 
 int NewCommand(const std::vector<std::string>& args) {
@@ -53,7 +70,7 @@ int NewCommand(const std::vector<std::string>& args) {
   ApplyNewProjectDefaults(project);
   const TemplateCatalogue catalogue(ShippedFile(shipped::kTemplateCatalogue));
   std::string templateType = project.Template().TemplateType();
-  std::vector<std::string> photos;
+  std::vector<std::string> photos, music;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool hasValue = i + 1 < args.size();
@@ -66,6 +83,8 @@ int NewCommand(const std::vector<std::string>& args) {
       project.Seting().SetOutType(w * 9 == h * 16  ? TOutType::st_169
                                   : w * 3 == h * 4 ? TOutType::st_43
                                                    : TOutType::st_Custom);
+    } else if (arg == "--music" && hasValue) {
+      music.push_back(args[++i]);
     } else if (arg.starts_with("--")) {
       throw GalleriaError("unknown option for --new: " + arg);
     } else {
@@ -78,8 +97,10 @@ int NewCommand(const std::vector<std::string>& args) {
     ChooseTemplate(project, catalogue, *index);
   }
   for (const std::string& photo : photos) AddPhoto(project, photo);
+  for (const std::string& clip : music) AddMusic(project, clip);
   project.SaveAs(fs::absolute(args[0]));
-  std::printf("saved %s with %d photos\n", project.FileName().c_str(), project.Images().Count());
+  std::printf("saved %s with %d photos and %d music clips\n", project.FileName().c_str(),
+              project.Images().Count(), project.Audios().Count());
   return 0;
 }
 

@@ -68,6 +68,27 @@ std::string Get(const fs::path& file) {
   return s.str();
 }
 
+std::uint32_t BigEndianAt(const std::string& bytes, std::size_t at) {
+  std::uint32_t v = 0;
+  for (int i = 0; i < 4; ++i) v = (v << 8) | static_cast<unsigned char>(bytes.at(at + i));
+  return v;
+}
+
+// The project description and data block of a published movie, found as the player movie finds
+// them: the "*****" whose two lengths lead exactly to the end of the file.
+std::pair<std::string, std::string> Appended(const std::string& movie) {
+  for (std::size_t at = movie.find("*****"); at != std::string::npos;
+       at = movie.find("*****", at + 1)) {
+    if (at + 9 > movie.size()) break;
+    const std::uint64_t x = BigEndianAt(movie, at + 5);
+    if (at + 13 + x > movie.size()) continue;
+    const std::uint64_t d = BigEndianAt(movie, at + 9 + x);
+    if (at + 13 + x + d == movie.size())
+      return {movie.substr(at + 9, x), movie.substr(at + 13 + x)};
+  }
+  return {};
+}
+
 }  // namespace
 
 TEST_F(Cli, NewMakesAProjectOfThePhotosWithTheDefaults) {
@@ -163,4 +184,44 @@ TEST_F(Cli, PublishFailuresExitNonZeroWithTheirText) {
   EXPECT_NE(missing.err.find("File Not Found " + (dir / "nowhere.jpg").string()), std::string::npos)
       << missing.err;
   EXPECT_FALSE(fs::exists(dir / "o.swf"));
+}
+
+TEST_F(Cli, MusicIsMixedIntoTheMovie) {
+  const std::string tone =
+      std::string(GALLERIA_SOURCE_DIR) + "/platform/codecs/tests/data/tone440-44100-stereo.mp3";
+  ASSERT_EQ(
+      Galleria({"--new", (dir / "m.qmvk").string(), "--music", tone, "--music", tone, photos[0]})
+          .exitCode,
+      0);
+  TProjItem project;
+  project.LoadFromFile(dir / "m.qmvk");
+  ASSERT_EQ(project.Audios().Count(), 2);
+  EXPECT_EQ(project.Audios()[1].EndTime(), 1);
+  EXPECT_TRUE(project.Audios()[1].bFadeIn());
+  EXPECT_EQ(Galleria({"--new", (dir / "x.qmvk").string(), "--music", photos[0]}).exitCode, 1)
+      << "a picture is no music";
+
+  const Outcome run = Galleria(
+      {"--publish", "swf", "--output", (dir / "m.swf").string(), (dir / "m.qmvk").string()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("(1/3)  Mixing the background music..."), std::string::npos) << run.out;
+  const auto [description, block] = Appended(Get(dir / "m.swf"));
+  ASSERT_FALSE(description.empty());
+  std::ofstream(dir / "published.xml", std::ios::binary) << description;
+  TProjItem published;
+  published.LoadFromFile(dir / "published.xml");
+  ASSERT_TRUE(published.Seting().UseMusic());
+  const auto offset = static_cast<std::size_t>(published.Seting().MD5O());
+  ASSERT_EQ(BigEndianAt(block, offset), published.Seting().CRTS());
+  std::ofstream(dir / "music.mp3", std::ios::binary)
+      << block.substr(offset + 4, published.Seting().CRTS());
+
+  QProcess probe;
+  probe.start("ffprobe", {"-v", "error", "-show_entries", "format=duration,format_name", "-of",
+                          "default=nw=1", QString::fromStdString((dir / "music.mp3").string())});
+  ASSERT_TRUE(probe.waitForFinished(30000));
+  const std::string info = probe.readAllStandardOutput().toStdString();
+  EXPECT_NE(info.find("format_name=mp3"), std::string::npos) << info;
+  const double seconds = std::stod(info.substr(info.find("duration=") + 9));
+  EXPECT_NEAR(seconds, 2.0, 0.1) << "two one-second clips back to back";
 }
