@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -38,6 +39,9 @@ int StartProgram(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A write past the file-size limit must fail like a full disk, with an error the user sees,
+  // instead of killing the program half-way through a file.
+  std::signal(SIGXFSZ, SIG_IGN);
   QCoreApplication app(argc, argv);
   std::vector<std::string> args(argv + 1, argv + argc);
   try {

@@ -10,6 +10,8 @@
 #include <map>
 #include <sstream>
 
+#include <sys/resource.h>
+
 #include "galleria/model/gallery.h"
 
 namespace fs = std::filesystem;
@@ -36,8 +38,15 @@ class Cli : public ::testing::Test {
   }
   ~Cli() override { fs::remove_all(dir); }
 
-  Outcome Galleria(const std::vector<std::string>& args) {
+  // Runs galleria; with fileSizeLimit, under that limit on the size of the files it writes, which
+  // makes a write fail as on a full disk.
+  Outcome Galleria(const std::vector<std::string>& args, long fileSizeLimit = 0) {
     QProcess process;
+    if (fileSizeLimit > 0)
+      process.setChildProcessModifier([fileSizeLimit] {
+        const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+        setrlimit(RLIMIT_FSIZE, &limit);
+      });
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("GALLERIA_HOME", QString::fromStdString((dir / "home").string()));
     env.insert("XDG_DATA_HOME", QString::fromStdString((dir / "data").string()));
@@ -184,6 +193,19 @@ TEST_F(Cli, PublishFailuresExitNonZeroWithTheirText) {
   EXPECT_NE(missing.err.find("File Not Found " + (dir / "nowhere.jpg").string()), std::string::npos)
       << missing.err;
   EXPECT_FALSE(fs::exists(dir / "o.swf"));
+
+  // A disk that fills up while the movie is written: an error, and no movie that looks whole.
+  std::vector<std::string> args{"--new", (dir / "p.qmvk").string()};
+  args.insert(args.end(), photos.begin(), photos.end());
+  ASSERT_EQ(Galleria(args).exitCode, 0);
+  const Outcome full = Galleria(
+      {"--publish", "swf", "--output", (dir / "full.swf").string(), (dir / "p.qmvk").string()},
+      200 * 1024);
+  EXPECT_EQ(full.exitCode, 1);
+  EXPECT_NE(full.err.find("Sorry, the gallery could not be published."), std::string::npos)
+      << full.err;
+  EXPECT_FALSE(fs::exists(dir / "full.swf"));
+  EXPECT_FALSE(fs::exists(dir / "full.swf.part"));
 }
 
 TEST_F(Cli, MusicIsMixedIntoTheMovie) {

@@ -161,18 +161,20 @@ void TPublishFlash::WriteFinalMovie(const fs::path& movie, const fs::path& descr
                                     const fs::path& output) {
   // Written under a temporary name: a movie that stops half-way must never look complete.
   const fs::path partial = fs::path(output).concat(".part");
-  {
+  std::error_code ec;
+  try {
     TWriteFile file(movie, partial);
     file.WriteFlag();
     file.WriteFileData(description);
     file.WriteFileData(TempFile("TempData.dat"));
     file.Close();
-  }
-  std::error_code ec;
-  fs::rename(partial, output, ec);
-  if (ec) {
+    fs::rename(partial, output);
+  } catch (const fs::filesystem_error& e) {
     fs::remove(partial, ec);
-    throw GalleriaError("Cannot write " + output.string());
+    throw GalleriaError("Cannot write " + output.string() + ": " + e.code().message());
+  } catch (...) {
+    fs::remove(partial, ec);
+    throw;
   }
 }
 
