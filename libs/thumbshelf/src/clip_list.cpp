@@ -26,35 +26,27 @@ std::string captionOf(CElementObject* element) {
 // Observers
 
 CListObserver::~CListObserver() {
-  CClipList* subjects[kMaxSubjects];
-  int count = 0;
+  thumbshelf_detail::PointerSet<CClipList, kMaxSubjects> subjects;
   {
     std::lock_guard guard(lock_);
-    count = subjectCount_;
-    std::copy(subjects_, subjects_ + count, subjects);
+    subjects = subjects_;
   }
-  for (int i = 0; i < count; ++i) subjects[i]->DeleteObserver(this);
+  for (int i = 0; i < subjects.count; ++i) subjects.items[i]->DeleteObserver(this);
 }
 
 void CListObserver::AddSubject(CClipList* list) {
   std::lock_guard guard(lock_);
-  if (list == nullptr || subjectCount_ >= kMaxSubjects) return;
-  if (std::find(subjects_, subjects_ + subjectCount_, list) != subjects_ + subjectCount_) return;
-  subjects_[subjectCount_++] = list;
+  subjects_.add(list);
 }
 
 void CListObserver::DeleteSubject(CClipList* list) {
   std::lock_guard guard(lock_);
-  auto* end = subjects_ + subjectCount_;
-  auto* at = std::find(subjects_, end, list);
-  if (at == end) return;
-  std::copy(at + 1, end, at);
-  subjects_[--subjectCount_] = nullptr;
+  subjects_.remove(list);
 }
 
 int CListObserver::GetSubjectCount() const {
   std::lock_guard guard(lock_);
-  return subjectCount_;
+  return subjects_.count;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -318,7 +310,7 @@ CClipList::~CClipList() {
   FreeLocalMemory(items_);
   delete iterator_;
   std::lock_guard guard(observerLock_);
-  for (int i = 0; i < observerCount_; ++i) observers_[i]->DeleteSubject(this);
+  for (int i = 0; i < observers_.count; ++i) observers_.items[i]->DeleteSubject(this);
 }
 
 void CClipList::StopDecodeThread() {
@@ -341,7 +333,7 @@ bool CClipList::ReadFromStream(CVXMemoryStream* stream) {
 template <typename Call>
 void CClipList::ForEachObserver(Call call) {
   std::lock_guard guard(observerLock_);
-  for (int i = 0; i < observerCount_; ++i) call(observers_[i]);
+  for (int i = 0; i < observers_.count; ++i) call(observers_.items[i]);
 }
 
 void CClipList::Notify(int code, int index, std::intptr_t value1, std::intptr_t value2) {
@@ -366,34 +358,28 @@ void CClipList::EndLoadAll() {
 
 void CClipList::AddObserver(CListObserver* observer) {
   std::lock_guard guard(observerLock_);
-  if (observer == nullptr || observerCount_ >= kMaxObservers) return;
-  if (std::find(observers_, observers_ + observerCount_, observer) != observers_ + observerCount_)
-    return;
-  observers_[observerCount_++] = observer;
+  observers_.add(observer);
 }
 
 // The observer forgets the list as well: it is told nothing more, and must not reach for the
 // list after the list has gone.
 void CClipList::DeleteObserver(CListObserver* observer) {
+  bool removed = false;
   {
     std::lock_guard guard(observerLock_);
-    auto* end = observers_ + observerCount_;
-    auto* at = std::find(observers_, end, observer);
-    if (at == end) return;
-    std::copy(at + 1, end, at);
-    observers_[--observerCount_] = nullptr;
+    removed = observers_.remove(observer);
   }
-  observer->DeleteSubject(this);
+  if (removed) observer->DeleteSubject(this);
 }
 
 int CClipList::GetObserverCount() {
   std::lock_guard guard(observerLock_);
-  return observerCount_;
+  return observers_.count;
 }
 
 CListObserver* CClipList::GetObserverObject(int index) {
   std::lock_guard guard(observerLock_);
-  return index >= 0 && index < observerCount_ ? observers_[index] : nullptr;
+  return observers_.at(index);
 }
 
 // ---- the load-complete event and the requests waited for

@@ -8,6 +8,7 @@
 #include <corekit/msg_queue.h>
 #include <mediaitems/element.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -16,6 +17,32 @@
 #include <vector>
 
 class CClipList;
+
+namespace thumbshelf_detail {
+
+// Up to N distinct non-null pointers in the order they came; the caller locks.
+template <typename T, int N>
+struct PointerSet {
+  T* items[N] = {};
+  int count = 0;
+
+  bool add(T* p) {
+    if (p == nullptr || count >= N || std::find(items, items + count, p) != items + count)
+      return false;
+    items[count++] = p;
+    return true;
+  }
+  bool remove(T* p) {
+    T** at = std::find(items, items + count, p);
+    if (at == items + count) return false;
+    std::copy(at + 1, items + count, at);
+    items[--count] = nullptr;
+    return true;
+  }
+  T* at(int index) const { return index >= 0 && index < count ? items[index] : nullptr; }
+};
+
+}  // namespace thumbshelf_detail
 
 enum SortDirection : std::int32_t {
   SORT_ASCENDING = 0,
@@ -60,8 +87,7 @@ class CListObserver {
 
  private:
   mutable std::mutex lock_;
-  CClipList* subjects_[kMaxSubjects] = {};
-  int subjectCount_ = 0;
+  thumbshelf_detail::PointerSet<CClipList, kMaxSubjects> subjects_;
 };
 
 // A walk over a list: for (it->First(0); it->IsDone(-1); it->Next()) it->CurrentObject() ...
@@ -289,8 +315,7 @@ class CClipList : public CELPersistence {
   // Held while observers are called, so that an observer that leaves (from its destructor)
   // waits for a notification in progress; recursive for observers that call back.
   std::recursive_mutex observerLock_;
-  CListObserver* observers_[kMaxObservers] = {};
-  int observerCount_ = 0;
+  thumbshelf_detail::PointerSet<CListObserver, kMaxObservers> observers_;
 
   COvraIterator* iterator_ = nullptr;
 
