@@ -40,6 +40,22 @@ function(galleria_test name)
   target_compile_definitions(${name} PRIVATE
     GALLERIA_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/tests/data"
     GALLERIA_APP_DIR="${GALLERIA_APP_DIR}")
+  # Suites named ...Stress... are the thread stress tests that also run under ThreadSanitizer;
+  # `stress_tests` builds just the executables that hold them.
+  foreach(source ${ARG_SOURCES})
+    get_filename_component(source ${source} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    if(NOT EXISTS ${source})
+      continue()
+    endif()
+    file(STRINGS ${source} stress REGEX "TEST(_F|_P)?\\([A-Za-z0-9_]*Stress")
+    if(stress)
+      if(NOT TARGET stress_tests)
+        add_custom_target(stress_tests)
+      endif()
+      add_dependencies(stress_tests ${name})
+      break()
+    endif()
+  endforeach()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy")
 endfunction()
