@@ -72,7 +72,7 @@ Resampler::Taps Resampler::makeTaps(std::int32_t in, std::int32_t out) {
 }
 
 Resampler::Resampler(std::int32_t srcWidth, std::int32_t srcHeight, const BitmapView& dst)
-    : srcWidth_(srcWidth), srcHeight_(srcHeight), dst_(dst) {
+    : srcHeight_(srcHeight), dst_(dst) {
   h_ = makeTaps(srcWidth, dst.width);
   v_ = makeTaps(srcHeight, dst.height);
   std::int32_t most = 0;

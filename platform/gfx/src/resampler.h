@@ -33,7 +33,7 @@ class Resampler {
   void horizontal(const std::uint32_t* in, std::uint32_t* out) const;
   void vertical(std::int32_t y);
 
-  std::int32_t srcWidth_, srcHeight_;
+  std::int32_t srcHeight_;
   BitmapView dst_;
   Taps h_, v_;
   // The last few horizontally scaled rows; source row r lies in slot r % ringRows_.
