@@ -274,6 +274,11 @@ TEST(GfxDecode, BadInputFailsCleanly) {
     EXPECT_EQ(gfx::decodeMemory(c.bytes.data(), c.bytes.size(), p), c.status);
     EXPECT_TRUE(p.empty());
     EXPECT_EQ(p.width, 0);
+    gfx::DecodeOptions thumbnail;  // the shrink-on-load path fails the same way
+    thumbnail.fitWidth = 8;
+    thumbnail.fitHeight = 8;
+    EXPECT_EQ(gfx::decodeMemory(c.bytes.data(), c.bytes.size(), p, thumbnail), c.status);
+    EXPECT_TRUE(p.empty());
     gfx::PictureInfo info;
     EXPECT_EQ(gfx::probeMemory(c.bytes.data(), c.bytes.size(), info), c.status);
   }
