@@ -266,11 +266,11 @@ std::vector<double> risingCrossings(const std::vector<std::int16_t>& s, std::int
   return at;
 }
 
-// The crossings of a 440 Hz tone at 44100 Hz lie 100.227 frames apart. A least-squares line
-// through them gives the period the clip really plays at (a clip read at a wrong rate drifts by
-// per cent); a lost or doubled stretch shows as crossings far off that line. The lossy fixtures
+// The crossings of a 440 Hz tone lie rate / 440 frames apart (100.227 at 44100 Hz). A least-squares
+// line through them gives the period the clip really plays at (a clip read at a wrong rate drifts
+// by per cent); a lost or doubled stretch shows as crossings far off that line. The lossy fixtures
 // put a few tenths of a frame of noise on each crossing.
-void expectSteadyTone(const std::vector<double>& at, double seconds) {
+void expectSteadyTone(const std::vector<double>& at, double seconds, int rate) {
   ASSERT_GT(at.size(), static_cast<std::size_t>(seconds * 430));
   const double n = static_cast<double>(at.size());
   double sx = 0, sy = 0, sxx = 0, sxy = 0;
@@ -283,7 +283,7 @@ void expectSteadyTone(const std::vector<double>& at, double seconds) {
   }
   const double period = (n * sxy - sx * sy) / (n * sxx - sx * sx);
   const double offset = (sy - period * sx) / n;
-  EXPECT_NEAR(period, 44100.0 / 440.0, 0.002) << "frames per period";
+  EXPECT_NEAR(period, rate / 440.0, 0.002) << "frames per period";
   double worst = 0;
   for (std::size_t i = 0; i < at.size(); ++i)
     worst = std::max(worst, std::abs(at[i] - (offset + static_cast<double>(i) * period)));
@@ -291,7 +291,8 @@ void expectSteadyTone(const std::vector<double>& at, double seconds) {
 }
 
 TEST_F(SoundmixMixTest, OtherRatesAndChannelCountsKeepTheirPlaceAndPitch) {
-  // 48000 Hz mono MP3 (3 s) at 0.5 s, 44100 Hz stereo Vorbis (2 s) at 4 s, on a 6-second line.
+  // 48000 Hz mono MP3 (3 s) at 0.5 s, 44100 Hz stereo Vorbis (2 s) at 4 s, on a 6-second line,
+  // mixed at three output rates: each clip converted up, down or not at all.
   TMusicElement& mp3 = addClip(c.get(), "tone440-48000-mono.mp3");
   TMusicElement& ogg = addClip(c.get(), "tone440-44100-stereo.ogg");
   mp3.llStartPlayTime = kSecond / 2;
@@ -299,19 +300,25 @@ TEST_F(SoundmixMixTest, OtherRatesAndChannelCountsKeepTheirPlaceAndPitch) {
   OvraMixBlankValidate(1, c.get());
   OvraMusicElementChanged(c.get());
   ASSERT_EQ(OvraGetMixAudioLength(c.get()), 6 * kSecond);
-  const auto out = mix(6 * kSamplesPerSecond);
+  for (const int rate : {44100, 48000, 22050}) {
+    SCOPED_TRACE(rate);
+    OvraSetMixParameter(rate, 2, c.get());
+    const auto out = pullAll(c.get()).samples;
+    const std::int64_t second = rate;  // frames
+    ASSERT_EQ(static_cast<std::int64_t>(out.size()), blocksFor(12 * second) * 2048);
 
-  // Silence exactly outside the clips' spans; mono comes out the same on both sides.
-  for (std::int64_t k = 0; k < 44100; ++k) ASSERT_EQ(out[k], 0) << k;
-  for (std::int64_t k = 3 * 88200 + 44100; k < 4 * 88200; ++k) ASSERT_EQ(out[k], 0) << k;
-  for (std::int64_t k = 44100; k < 3 * 88200 + 44100; k += 2) ASSERT_EQ(out[k], out[k + 1]) << k;
+    // Silence exactly outside the clips' spans; mono comes out the same on both sides.
+    for (std::int64_t k = 0; k < second; ++k) ASSERT_EQ(out[k], 0) << k;
+    for (std::int64_t k = 7 * second; k < 8 * second; ++k) ASSERT_EQ(out[k], 0) << k;
+    for (std::int64_t k = second; k < 7 * second; k += 2) ASSERT_EQ(out[k], out[k + 1]) << k;
 
-  const auto first = risingCrossings(out, 22050, 22050 + 3 * 44100);
-  ASSERT_FALSE(first.empty());
-  // The tone rises from 0 at its first sample, so the first crossing found is a period later.
-  EXPECT_NEAR(first[0] - 22050, 44100.0 / 440.0, 3.0);
-  expectSteadyTone(first, 3);
-  expectSteadyTone(risingCrossings(out, 4 * 44100, 6 * 44100), 2);
+    const auto first = risingCrossings(out, second / 2, second / 2 + 3 * second);
+    ASSERT_FALSE(first.empty());
+    // The tone rises from 0 at its first sample, so the first crossing found is a period later.
+    EXPECT_NEAR(first[0] - static_cast<double>(second / 2), rate / 440.0, 3.0);
+    expectSteadyTone(first, 3, rate);
+    expectSteadyTone(risingCrossings(out, 4 * second, 6 * second), 2, rate);
+  }
 }
 
 TEST_F(SoundmixMixTest, BackToBackClipsOfOtherFormatsMeetWithoutAGap) {
