@@ -22,6 +22,7 @@ TEST(ClipList, SixHundredPicturesGrowTheArrayAndReportProgress) {
   list.AddObserver(&recorder);
   EXPECT_EQ(list.GetCapacity(), 512);
   EXPECT_EQ(list.GetListType(), 1);
+  EXPECT_EQ(list.GetMaxCaps(), 1'000'000);
   EXPECT_EQ(list.AddFiles(paths.data(), 600, true), 0);  // the count when called
   EXPECT_EQ(list.GetCount(), 600);
   EXPECT_EQ(list.GetCapacity(), 1024);
@@ -179,6 +180,22 @@ TEST(ClipList, InsertingKeepsTheGivenOrder) {
   list.InsertObject(50, new Numbered(41), true);
   EXPECT_EQ(numbers(list), (Numbers{40, 0, 10, 11, 12, 1, 20, 21, 30, 31, 41}));
   list.DeleteObserver(&recorder);
+}
+
+// Indexes and counts beyond 16 bits travel whole.
+TEST(ClipList, InsertBeyondSixteenBits) {
+  TestList list;
+  fill(list, 0, 70'000);
+  ASSERT_EQ(list.GetCount(), 70'000);
+  std::vector<CElementObject*> two = {new Numbered(900'000), new Numbered(900'001)};
+  list.InsertObjects(66'000, two.data(), 2, true);
+  const Numbers got = numbers(list);
+  ASSERT_EQ(got.size(), 70'002u);
+  EXPECT_EQ(got[65'999], 65'999u);
+  EXPECT_EQ(got[66'000], 900'000u);
+  EXPECT_EQ(got[66'001], 900'001u);
+  EXPECT_EQ(got[66'002], 66'000u);
+  EXPECT_EQ(list.GetCapacity(), 131'072);  // 4, doubled
 }
 
 TEST(ClipList, RefusedElementsAreFailedAndNeverAdded) {
