@@ -67,7 +67,8 @@ void BM_FillImageList(benchmark::State& state) {
 }
 BENCHMARK(BM_FillImageList)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
-// One photo's thumbnail-sized decode, the step the decode thread repeats.
+// One photo's decode: to thumbnail size (range 1), the step the decode thread repeats, or whole
+// (range 0) for comparison.
 void BM_DecodeToThumbnail(benchmark::State& state) {
   const auto files = photos();
   if (files.empty()) {
@@ -75,8 +76,10 @@ void BM_DecodeToThumbnail(benchmark::State& state) {
     return;
   }
   gfx::DecodeOptions options;
-  options.fitWidth = 400;
-  options.fitHeight = 300;
+  if (state.range(0) != 0) {
+    options.fitWidth = 400;
+    options.fitHeight = 300;
+  }
   std::size_t i = 0;
   for (auto _ : state) {
     gfx::Picture picture;
@@ -85,7 +88,7 @@ void BM_DecodeToThumbnail(benchmark::State& state) {
     benchmark::DoNotOptimize(picture.pixels.data());
   }
 }
-BENCHMARK(BM_DecodeToThumbnail)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DecodeToThumbnail)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
