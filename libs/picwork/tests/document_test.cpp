@@ -263,11 +263,16 @@ TEST(Instance, LoadSaveSizeAndEditData) {
   EXPECT_EQ(w, 32);  // before the turn
   EXPECT_EQ(h, 48);
 
-  // The block comes back byte for byte.
+  // The block comes back byte for byte, and its crop is what the edit rectangle reads.
   CVXMemoryStream* saved = OvraSaveDataToStream(handle);
   ASSERT_NE(saved, nullptr);
   EXPECT_EQ(std::vector<std::uint8_t>(saved->GetData(), saved->GetData() + saved->GetLength()),
             std::vector<std::uint8_t>(block->GetData(), block->GetData() + block->GetLength()));
+  saved->Seek(0, VX_SEEK_BEGIN);
+  OvraRectD rect{};
+  OvraGetImageEditRect(&rect, saved);
+  EXPECT_EQ(rect.width, 0.5);
+  EXPECT_EQ(rect.height, 1);
   delete saved;
 
   const fs::path asked = dir / "out.jpg";

@@ -122,6 +122,16 @@ TEST_F(SetImageSize, FailuresReturnZeroAndWriteNothing) {
   std::vector<std::uint8_t> broken = BytesOf(good);
   for (std::size_t i = broken.size() / 3; i < broken.size() - 2; i += 7) broken[i] = 0xFF;
   WriteBytes(dir / "broken.jpg", broken);
+  // A small file whose frame header claims 60000 x 60000 pixels: refused before any decoding.
+  std::vector<std::uint8_t> bomb = BytesOf(good);
+  for (std::size_t i = 2; i + 9 < bomb.size(); ++i) {
+    if (bomb[i] == 0xFF && bomb[i + 1] == 0xC0) {
+      bomb[i + 5] = bomb[i + 7] = 60000 >> 8;
+      bomb[i + 6] = bomb[i + 8] = 60000 & 0xFF;
+      break;
+    }
+  }
+  WriteBytes(dir / "bomb.jpg", bomb);
   struct Case {
     const char* what;
     fs::path source;
@@ -133,6 +143,7 @@ TEST_F(SetImageSize, FailuresReturnZeroAndWriteNothing) {
       {"not a picture", dir / "text.jpg", dir / "o3.jpeg", 800, 600, 1},
       {"truncated JPEG", dir / "truncated.jpg", dir / "o4.jpeg", 800, 600, 1},
       {"corrupt JPEG", dir / "broken.jpg", dir / "o5.jpeg", 800, 600, 1},
+      {"60000 x 60000 header", dir / "bomb.jpg", dir / "o10.jpeg", 800, 600, 1},
       {"type 3", good, dir / "o6.jpeg", 800, 600, 3},
       {"type -1", good, dir / "o7.jpeg", 800, 600, -1},
       {"width 0", good, dir / "o8.jpeg", 0, 600, 1},
@@ -150,7 +161,7 @@ TEST_F(SetImageSize, FailuresReturnZeroAndWriteNothing) {
   EXPECT_EQ(OvraSetImageSize(nullptr, (dir / "o.jpeg").c_str(), 800, 600, 1, 80), 0);
   int files = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++files;
-  EXPECT_EQ(files, 6) << "only the sources remain";
+  EXPECT_EQ(files, 7) << "only the sources remain";
   EXPECT_TRUE(fs::is_empty(dir / "taken.jpeg"));
 }
 
@@ -234,8 +245,9 @@ TEST_F(SetImageSize, ReducedDecodeMatchesTheFullDecode) {
   }
 }
 
-// The publish pipeline converts one photo per core at once.
-TEST_F(SetImageSize, ParallelConversionsMatchOneThreadByteForByte) {
+// The publish pipeline converts one photo per core at once (run under ThreadSanitizer too).
+using SetImageSizeStress = SetImageSize;
+TEST_F(SetImageSizeStress, ParallelConversionsMatchOneThreadByteForByte) {
   const int count = 4;
   std::vector<fs::path> sources;
   for (int i = 0; i < count; ++i) {

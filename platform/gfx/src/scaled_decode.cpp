@@ -124,6 +124,8 @@ bool readRows(Decoder& d, int scale, std::uint32_t* row, Resampler* resampler) {
   d.cinfo.scale_num = static_cast<unsigned>(scale);
   d.cinfo.scale_denom = 8;
   d.cinfo.out_color_space = JCS_EXT_BGRA;  // 0xAARRGGBB in memory order, alpha 255
+  // Smoothing only guesses coefficients of scans that are missing; a complete file has none.
+  d.cinfo.do_block_smoothing = FALSE;
   jpeg_start_decompress(&d.cinfo);
   while (d.cinfo.output_scanline < d.cinfo.output_height && !resampler->done()) {
     JSAMPROW rows[1] = {reinterpret_cast<JSAMPROW>(row)};
