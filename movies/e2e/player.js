@@ -64,6 +64,8 @@ function startServer(root) {
     fs.readFile(file, (err, data) => {
       if (err) { res.statusCode = 404; res.end(); return; }
       res.setHeader('content-type', types[path.extname(file).toLowerCase()] || 'application/octet-stream');
+      // As any web server would let it: the movie fetches its own file a second time.
+      res.setHeader('cache-control', 'max-age=600');
       res.end(data);
     });
   });

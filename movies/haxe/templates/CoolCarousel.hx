@@ -138,6 +138,8 @@ class CoolCarousel extends TemplateBase {
 			if (bmp == null)
 				want(i);
 			card.show(bmp);
+			if (bmp != null)
+				pictureOnScreen();
 			var angle = offsetOf(i, rot) * step;
 			var depth = Math.cos(angle); // 1 at the front, -1 at the back
 			var near = (depth + 1) / 2;

@@ -112,8 +112,11 @@ class PanSlideshow extends TemplateBase {
 		var life = opt.autoDelay + FADE;
 		if (leaving != null)
 			leaving.place(dt, life, nudgeX, nudgeY, 1 - fade, swipeX);
-		if (front != null && front.place(dt, life, nudgeX, nudgeY, fade, swipeX) && fade >= 1)
-			reportShown(current, front.area());
+		if (front != null && front.place(dt, life, nudgeX, nudgeY, fade, swipeX)) {
+			pictureOnScreen();
+			if (fade >= 1)
+				reportShown(current, front.area());
+		}
 	}
 
 	override function currentChanged(previous:Int) {

@@ -167,6 +167,8 @@ class PhotoWall extends TemplateBase {
 				if (bmp == null)
 					want(i);
 				tile.show(bmp);
+				if (bmp != null)
+					pictureOnScreen();
 				tile.x = x;
 				tile.y = 20 + rowH * (r + 0.5) + (r - (ROWS - 1) / 2) * rowH * (1 - s) * -0.5;
 				tile.scaleX = tile.scaleY = s * (i == current ? 1.06 : 1.0);

@@ -53,7 +53,7 @@ class PhotoCache {
 			listeners.set(index, [done]);
 			waiting.remove(index);
 			waiting.push(index);
-			pump();
+			schedulePump();
 		} else {
 			list.push(done);
 			// asked again: move it to the front of the queue
@@ -83,6 +83,22 @@ class PhotoCache {
 		useOrder.remove(index);
 		useOrder.push(index);
 	}
+
+	/**
+		Decoding starts after the template's frame code has made all its requests, so that the
+		last request of the frame (the photo nearest to the viewer) goes first.
+	**/
+	function schedulePump() {
+		if (pumpScheduled)
+			return;
+		pumpScheduled = true;
+		haxe.Timer.delay(function() {
+			pumpScheduled = false;
+			pump();
+		}, 0);
+	}
+
+	var pumpScheduled = false;
 
 	function pump() {
 		while (running < 2 && waiting.length > 0) {

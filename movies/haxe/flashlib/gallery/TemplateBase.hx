@@ -261,16 +261,25 @@ class TemplateBase extends Sprite {
 		is, in this sprite's coordinates. The report is what the checks click on.
 	**/
 	function reportShown(index:Int, area:Rectangle) {
+		pictureOnScreen();
 		if (index == lastShown)
 			return;
 		lastShown = index;
 		var p = localToGlobal(new flash.geom.Point(area.x, area.y));
 		var q = localToGlobal(new flash.geom.Point(area.right, area.bottom));
-		if (!firstShown) {
-			firstShown = true;
-			Log.line('first photo shown after ${flash.Lib.getTimer() - startTime} ms');
-		}
 		Log.line('shown $index ${Math.round(p.x)} ${Math.round(p.y)} ${Math.round(q.x - p.x)} ${Math.round(q.y - p.y)}');
+	}
+
+	/**
+		Templates call this whenever a decoded photo is on screen; the first call is reported with
+		the time since the template started and since the player did.
+	**/
+	function pictureOnScreen() {
+		if (firstShown)
+			return;
+		firstShown = true;
+		var now = flash.Lib.getTimer();
+		Log.line('first photo shown after ${now - startTime} ms (player time $now ms)');
 	}
 
 	function bitmapOf(index:Int):Null<BitmapData> {
