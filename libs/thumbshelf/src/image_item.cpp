@@ -3,11 +3,13 @@
 #include <corekit/local_memory.h>
 #include <gfx/decode.h>
 #include <gfx/draw.h>
+#include <gfx/scaled_decode.h>
 #include <jotter/jotter.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <fstream>
 
 namespace {
 
@@ -70,26 +72,54 @@ CImageItem::~CImageItem() {
   FreeLocalMemory(bytes_);
 }
 
+// The first bytes of the picture, to tell its kind.
+bool CImageItem::IsJpeg() const {
+  if (bytes_ != nullptr)
+    return gfx::sniffFormat(bytes_, static_cast<std::size_t>(bytesLength_)) ==
+           gfx::PictureFormat::Jpeg;
+  char head[3] = {};
+  std::ifstream(path_, std::ios::binary).read(head, sizeof head);
+  return gfx::sniffFormat(head, sizeof head) == gfx::PictureFormat::Jpeg;
+}
+
 bool CImageItem::Initialize() {
   if (loaded_) return true;
-  // Decoded straight to thumbnail size (JPEG DCT scaling and the like): the full picture is
-  // never in memory.
+  if (bytes_ == nullptr && path_.empty()) return false;
+  // Decoded straight to the drawn size (JPEG DCT scaling, the loaders' own shrinking): the full
+  // picture is never in memory.
+  int w = 0, h = 0;
+  Fit fit{};
+  const gfx::SizeChooser choose = [&](int width, int height, int& outWidth, int& outHeight) {
+    w = width;
+    h = height;
+    fit = fitInto(w, h, std::min(w, kThumbnailWidth), std::min(h, kThumbnailHeight));
+    outWidth = fit.width;
+    outHeight = fit.height;
+    return true;
+  };
   gfx::Picture picture;
-  gfx::DecodeOptions options;
-  options.fitWidth = kThumbnailWidth;
-  options.fitHeight = kThumbnailHeight;
-  const gfx::DecodeStatus status =
-      bytes_ != nullptr
-          ? gfx::decodeMemory(bytes_, static_cast<std::size_t>(bytesLength_), picture, options)
-      : !path_.empty() ? gfx::decodeFile(std::filesystem::path(path_), picture, options)
-                       : gfx::DecodeStatus::NotFound;
-  if (status != gfx::DecodeStatus::Ok) return false;
+  gfx::DecodeStatus status = gfx::DecodeStatus::NotFound;
+  if (IsJpeg()) {
+    status = bytes_ != nullptr
+                 ? gfx::decodeMemoryScaled(bytes_, static_cast<std::size_t>(bytesLength_), choose,
+                                           picture)
+                 : gfx::decodeFileScaled(std::filesystem::path(path_), choose, picture);
+  } else {
+    gfx::DecodeOptions options;
+    options.fitWidth = kThumbnailWidth;
+    options.fitHeight = kThumbnailHeight;
+    status = bytes_ != nullptr ? gfx::decodeMemory(bytes_, static_cast<std::size_t>(bytesLength_),
+                                                   picture, options)
+                               : gfx::decodeFile(std::filesystem::path(path_), picture, options);
+    int unused = 0;
+    if (status == gfx::DecodeStatus::Ok)
+      choose(picture.info.width, picture.info.height, unused, unused);
+  }
+  if (status != gfx::DecodeStatus::Ok || picture.empty() || w <= 0 || h <= 0) return false;
 
-  const int w = picture.info.width, h = picture.info.height;
-  const int frameWidth = std::min(w, kThumbnailWidth), frameHeight = std::min(h, kThumbnailHeight);
   tagVideoFrame frame{};
-  if (!mallocFrame(&frame, frameWidth, frameHeight)) return false;
-  const Fit fit = fitInto(w, h, frameWidth, frameHeight);
+  if (!mallocFrame(&frame, std::min(w, kThumbnailWidth), std::min(h, kThumbnailHeight)))
+    return false;
   if (!gfx::drawScaled(viewOf(frame), fit.x, fit.y, fit.width, fit.height, picture.view(),
                        gfx::Interpolation::HighQuality)) {
     freeFrame(&frame);

@@ -52,6 +52,7 @@ class CImageItem : public CElementObject {
 
  private:
   std::int64_t TakeDateKey();
+  bool IsJpeg() const;
 
   std::string path_;
   std::string caption_;
