@@ -1,7 +1,7 @@
 #pragma once
 // Decoding straight to a smaller size: the one-pass way from a big photo to an output copy.
 //
-// JPEG files are read with libjpeg-turbo's DCT scaling (1/8 ... 8/8) to the smallest reduction
+// JPEG files are read with libjpeg-turbo's DCT scaling (1/8, 1/4, 1/2) to the smallest reduction
 // that still covers the wanted size, row by row into the cubic resampler of gfx/resample.h, so a
 // 24-megapixel photo is neither fully decoded nor held whole in memory. Other kinds are decoded
 // whole (gfx/decode.h) and resampled. Either way the picture comes out upright (EXIF orientation
