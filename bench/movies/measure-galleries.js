@@ -55,14 +55,14 @@ async function main() {
           await new Promise((r) => setTimeout(r, seconds * 1000));
           const fps = play.traces.filter((t) => t.at > from && /^fps /.test(t.text)).map((t) => +t.text.slice(4));
           const problems = play.problems();
-          rows.push({ type, renderer, size, shown, playerTime, stages, fps, problems, player: play.tracesMatching(/^player: \d+ photos/) });
+          rows.push({ type, renderer, size, shown, playerTime, stages, fps, problems, player: play.tracesMatching(/^player: \d+ photos/), early: play.traces.slice(0, 6).map((t) => `${t.at - play.loadStart} ${t.text}`) });
         } finally {
           await play.close();
         }
       }
     }
     await session.close();
-    for (const r of rows) console.log(r.type, r.renderer, JSON.stringify(r.player));
+    if (process.env.GALLERIA_MEASURE_VERBOSE) for (const r of rows) console.log(r.type, r.renderer, JSON.stringify(r.player), JSON.stringify(r.early));
     console.log(`${PHOTOS} photos, stage ${W}x${H}, movie frame rate 30; fps = the movie's own 2-second reports`);
     for (const r of rows) {
       const mean = r.fps.reduce((a, b) => a + b, 0) / (r.fps.length || 1);

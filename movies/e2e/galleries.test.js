@@ -182,6 +182,10 @@ for (const type of ['st_3d_Cool', 'st_3d_Wall', 'st_2d_Slide']) {
       await play.waitForTrace(/^link 0 /, 8000);
       await popup;
       await waitFor(() => session.links.includes('/link/first'), 8000, 'the link to be opened');
+
+      // Keyboard navigation: the next photo comes into place, and its caption is the second one.
+      await play.press('ArrowRight');
+      await play.waitForTrace(/^shown 1 /, 10000);
       assertClean(play);
     } finally {
       await play.close();
@@ -261,7 +265,7 @@ test('a corrupt photo piece is skipped, an undecodable photo is noted, the rest 
     assert.deepEqual(captionsOf(play), ['Test card', 'Café lumière', 'Triangles']);
     await play.waitForTrace(/^shown 0 /);
     // The undecodable one is now the second photo: step to it and the note must come.
-    await play.page.keyboard.press('ArrowRight');
+    await play.press('ArrowRight');
     await play.waitForTrace(/^note: Photo 2 cannot be decoded/, 10000);
     await play.waitForTrace(/^fps /, 8000);
     assertClean(play);

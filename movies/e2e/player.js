@@ -26,6 +26,7 @@ function pageHtml(movie, width, height, renderer) {
     fontSources: ['/fonts/NotoSans-Regular.ttf', '/fonts/NotoSans-Bold.ttf'],
     defaultFonts: { sans: ['Noto Sans'] },
   };
+  if (process.env.GALLERIA_RUFFLE_QUALITY) config.quality = process.env.GALLERIA_RUFFLE_QUALITY;
   return `<!doctype html><html><head><style>body{margin:0;background:#000}</style></head><body>
 <div id="stage"></div><script src="/ruffle/ruffle.js"></script><script>
 window.RufflePlayer = window.RufflePlayer || {};
@@ -181,6 +182,12 @@ class Play {
       const modal = player && player.shadowRoot && player.shadowRoot.querySelector('#hardware-acceleration-modal');
       if (modal) modal.style.display = 'none';
     });
+  }
+
+  // Keys reach the movie only while its player element has the focus.
+  async press(key) {
+    await this.page.locator('ruffle-player').focus();
+    await this.page.keyboard.press(key);
   }
 
   async screenshot(width, height) {

@@ -242,6 +242,13 @@ TEST(TemplateStore, DefaultTemplateAndOfferedOptions) {
         << e.Type;
 }
 
+TEST(TemplateStore, EveryTemplateHasAPictureForTheTemplatePage) {
+  for (const CatalogueEntry& e : ReadCatalogue()) {
+    const std::string png = ReadBytes(kAppDir / "Res" / (e.Type + ".png"));
+    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8)) << e.Type;
+  }
+}
+
 // The program's own readers must take the shipped files as this walk does.
 TEST(ShippedFiles, ProgramReadersAgreeWithTheWalk) {
   const galleria::TemplateCatalogue catalogue(kAppDir / "Res/TemplateXML.xml");

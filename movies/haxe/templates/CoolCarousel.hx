@@ -116,6 +116,9 @@ class CoolCarousel extends TemplateBase {
 			var d = offsetOf(i, rot);
 			if (count > slots && Math.abs(d) > half)
 				continue;
+			// The far side of the ring is hidden behind the near side: neither drawn nor decoded.
+			if (slots >= 7 && Math.cos(d * step) < -0.35)
+				continue;
 			wanted.set(i, true);
 		}
 		for (i in cards.keys())
@@ -138,6 +141,7 @@ class CoolCarousel extends TemplateBase {
 			if (bmp == null)
 				want(i);
 			card.show(bmp);
+			card.setSmoothing(i == current && Math.abs(target - rot) < 0.05 && !dragging);
 			if (bmp != null)
 				pictureOnScreen();
 			var angle = offsetOf(i, rot) * step;

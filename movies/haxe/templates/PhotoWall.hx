@@ -53,6 +53,7 @@ class PhotoWall extends TemplateBase {
 	}
 
 	override function build() {
+		scroll = scrollTarget = clampScroll(0);
 		large = new PhotoCache(function(i) return host.photoBytes(i), Std.int(stageW * 0.8), Std.int((stageH - 84) * 0.86), 3);
 		large.onFailure = function(i) host.note('Photo ${i + 1} cannot be decoded; it is left out.');
 		shade = new Shape();
@@ -90,6 +91,18 @@ class PhotoWall extends TemplateBase {
 		stage.addEventListener(MouseEvent.MOUSE_UP, onUp);
 	}
 
+	/**
+		The wall starts at the stage's left edge and ends at its right edge; a wall narrower than
+		the stage stands in the middle.
+	**/
+	function clampScroll(v:Float):Float {
+		var gapX = tileW + 18;
+		var half = Math.max(0, (stageW / 2 - gapX * 0.6) / gapX);
+		if (columns - 1 <= 2 * half)
+			return (columns - 1) / 2;
+		return Math.max(half, Math.min(columns - 1 - half, v));
+	}
+
 	function columnOf(i:Int):Int {
 		return Std.int(i / ROWS);
 	}
@@ -101,8 +114,8 @@ class PhotoWall extends TemplateBase {
 			switch (scrollMode) {
 				case "auto" if (!playing):
 					scrollTarget += dt * 0.35;
-					if (scrollTarget > columns - 1)
-						scrollTarget = 0;
+					if (scrollTarget >= clampScroll(columns))
+						scrollTarget = clampScroll(0);
 				case "influence" if (stage.mouseY > 0 && stage.mouseY < stageH - 84):
 					var dx = (stage.mouseX - stageW / 2) / (stageW / 2);
 					if (Math.abs(dx) > 0.25)
@@ -110,7 +123,7 @@ class PhotoWall extends TemplateBase {
 				default:
 			}
 		}
-		scrollTarget = Math.max(0, Math.min(columns - 1, scrollTarget));
+		scrollTarget = clampScroll(scrollTarget);
 		scroll = dragging ? scrollTarget : scroll + (scrollTarget - scroll) * Math.min(1, dt * 5);
 		layoutWall();
 
@@ -146,6 +159,7 @@ class PhotoWall extends TemplateBase {
 			}
 		cache.cancelExcept(function(i) return keep.exists(i));
 		var rowH = (stageH - 84 - 40) / ROWS;
+		var still = Math.abs(scrollTarget - scroll) < 0.01 && !dragging && !zoomed;
 		for (c in first...last + 1) {
 			var dx = (c - scroll) * gapX;
 			// The wall bends away: columns further from the middle are smaller and closer together.
@@ -167,6 +181,7 @@ class PhotoWall extends TemplateBase {
 				if (bmp == null)
 					want(i);
 				tile.show(bmp);
+				tile.setSmoothing(still);
 				if (bmp != null)
 					pictureOnScreen();
 				tile.x = x;
@@ -209,7 +224,7 @@ class PhotoWall extends TemplateBase {
 	}
 
 	override function currentChanged(previous:Int) {
-		scrollTarget = columnOf(current);
+		scrollTarget = clampScroll(columnOf(current));
 		lastShown = -1;
 	}
 

@@ -92,6 +92,17 @@ class PhotoCard extends Sprite {
 		}
 	}
 
+	/**
+		Smoothing a large picture drawn small costs a player without a GPU a great deal every frame;
+		templates keep it for the photo in focus and for still moments.
+	**/
+	public function setSmoothing(on:Bool) {
+		if (photo.smoothing != on)
+			photo.smoothing = on;
+		if (mirror != null && mirror.smoothing != on)
+			mirror.smoothing = on;
+	}
+
 	public function hasPicture():Bool {
 		return shown != null;
 	}
