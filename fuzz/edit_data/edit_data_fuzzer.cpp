@@ -10,6 +10,13 @@
 #include <picwork/edit_data.h>
 #include <picwork/picwork.h>
 
+// Refused inputs write log lines; keep them out of the user's log.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  char folder[] = "/tmp/edit-data-fuzz-XXXXXX";
+  if (mkdtemp(folder) != nullptr) setenv("XDG_STATE_HOME", folder, 1);
+  return 0;
+}
+
 // Fontconfig (under the text drawing) keeps its configuration for the life of the process.
 extern "C" const char* __lsan_default_suppressions() {
   return "leak:libfontconfig.so\n";
