@@ -289,12 +289,25 @@ test('music starts when the project has music', async () => {
   }
 });
 
-test('the stage takes the published size', async () => {
-  const movie = publish('large', { photos: gallery.slice(0, 1).map((p) => ({ file: p.file })), size: '1280x720' });
+test('the stage takes the published size; the background picture and the display options reach the movie', async () => {
+  const movie = publish('large', {
+    type: 'st_3d_Wall', photos: gallery.slice(0, 3).map((p) => ({ file: p.file })), size: '1280x720',
+    template: {
+      DragType: 'st_Influence', UseFrame: 'True', UseFill: 'True', UseLight: 'True',
+      AutoPlay: 'True', AutoLoop: 'True', AutoDelay: '1',
+      UseBgImage: 'True', BgImage: path.join(samples, 'Gradient dusk.jpg'), ThumbImg: path.join(samples, 'Gradient dusk.jpg'),
+    },
+  });
   const play = await session.play(movie, 1280, 720);
   try {
     await play.waitForTrace(/^player: stage 1280x720$/);
+    await play.waitForTrace(/^template st_3d_Wall: scroll influence, spotlight true, frame true, fill true$/);
+    await play.waitForTrace(/^player: background picture shown$/);
     await play.waitForTrace(/^shown 0 /);
+    // Automatic play walks on by itself every second and starts again after the last photo.
+    await play.waitForTrace(/^shown 2 /, 10000);
+    const after = play.traces.length;
+    await waitFor(() => play.traces.slice(after).some((t) => /^shown 0 /.test(t.text)), 10000, 'the loop back to the first photo');
     assertClean(play);
   } finally {
     await play.close();

@@ -14,57 +14,15 @@
 
 #include "galleria/swf/bits_engine.h"
 #include "galleria/swf/swf_stream_reader.h"
+#include "movie_walk.h"
 
 namespace fs = std::filesystem;
 using namespace galleria::swf;
+using namespace galleria::movies_test;
 
 namespace {
 
 const fs::path kAppDir = GALLERIA_APP_DIR;
-
-std::string ReadBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  EXPECT_TRUE(in) << file;
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-struct Tag {
-  std::uint16_t Code;
-  std::string Payload;
-};
-
-// Splits a movie body into its tags; the body must end exactly after the End tag.
-std::vector<Tag> SplitTags(const std::string& body) {
-  std::vector<Tag> tags;
-  std::size_t at = 0;
-  while (true) {
-    if (at + 2 > body.size()) {
-      ADD_FAILURE() << "body ends inside a tag header at " << at;
-      return tags;
-    }
-    const auto byte = [&](std::size_t i) { return std::uint32_t{std::uint8_t(body[i])}; };
-    const std::uint32_t head = byte(at) | byte(at + 1) << 8;
-    at += 2;
-    std::uint64_t length = head & 0x3F;
-    if (length == 0x3F) {
-      if (at + 4 > body.size()) {
-        ADD_FAILURE() << "body ends inside a long tag header";
-        return tags;
-      }
-      length = byte(at) | byte(at + 1) << 8 | byte(at + 2) << 16 | byte(at + 3) << 24;
-      at += 4;
-    }
-    if (at + length > body.size()) {
-      ADD_FAILURE() << "tag " << (head >> 6) << " runs past the end of the body";
-      return tags;
-    }
-    tags.push_back({static_cast<std::uint16_t>(head >> 6), body.substr(at, length)});
-    at += length;
-    if (tags.back().Code == 0) break;
-  }
-  EXPECT_EQ(at, body.size()) << "bytes after the End tag";
-  return tags;
-}
 
 struct Point {
   std::int32_t X = 0, Y = 0;
