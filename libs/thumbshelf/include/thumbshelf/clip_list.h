@@ -283,8 +283,9 @@ class CClipList : public CELPersistence {
   virtual void FailedLoad(const char* caption);
   virtual void EndLoadAll();
 
-  // Stops the decode thread; a derived list calls it first in its destructor so that the
-  // thread never calls into a half-destroyed object. Safe to call twice.
+  // Stops the decode thread. Every list class that can be the most derived one calls it first
+  // in its destructor: the thread calls the list's virtual functions, and once a derived part
+  // is destroyed they must no longer be reached. Safe to call twice.
   void StopDecodeThread();
 
  private:
