@@ -237,6 +237,10 @@ DecodeStatus openHeader(const Input& input, std::int32_t frame, PictureInfo& inf
     return DecodeStatus::Corrupt;
   }
   readInfo(header.get(), format, info);
+  if (frame > 0 && frame >= info.frameCount) {  // kinds without frames ignore the page option
+    detail = "no frame " + std::to_string(frame) + " in " + std::to_string(info.frameCount);
+    return DecodeStatus::Corrupt;
+  }
   const DecodeStatus sized = checkSize(info);
   if (sized != DecodeStatus::Ok) {
     detail = std::to_string(info.width) + " x " + std::to_string(info.height);

@@ -193,6 +193,8 @@ TEST(GfxDecode, AnimatedGifFramesOneByOne) {
   beyond.frame = 3;
   EXPECT_EQ(gfx::decodeFile(data("anim3.gif"), p, beyond), gfx::DecodeStatus::Corrupt);
   EXPECT_TRUE(p.empty());
+  beyond.frame = 1;  // a still picture has frame 0 only
+  EXPECT_EQ(gfx::decodeFile(data("quadrants.jpg"), p, beyond), gfx::DecodeStatus::Corrupt);
 }
 
 // A camera-sized JPEG made here; the thumbnail path fits it into the box without enlarging
