@@ -14,7 +14,8 @@ const { Session } = require('../../movies/e2e/player');
 const appDir = process.env.GALLERIA_APP_DIR;
 const samples = process.env.GALLERIA_SAMPLES || path.join(__dirname, '../../data/samples');
 const seconds = +(process.argv[2] || 16);
-const W = 1920, H = 1080, PHOTOS = 100;
+const [W, H] = (process.env.GALLERIA_MEASURE_SIZE || '1920x1080').split('x').map(Number);
+const PHOTOS = +(process.env.GALLERIA_MEASURE_PHOTOS || 100);
 const renderers = (process.env.GALLERIA_RUFFLE_RENDERERS || 'canvas').split(',');
 
 function galleria(args, env) {

@@ -186,6 +186,12 @@ for (const type of ['st_3d_Cool', 'st_3d_Wall', 'st_2d_Slide']) {
       // Keyboard navigation: the next photo comes into place, and its caption is the second one.
       await play.press('ArrowRight');
       await play.waitForTrace(/^shown 1 /, 10000);
+
+      // The play control sits where the pause control appears once playing.
+      await play.page.mouse.click(W - 128, H - 42);
+      await play.waitForTrace(/^play$/, 5000);
+      await play.page.mouse.click(W - 128, H - 42);
+      await play.waitForTrace(/^pause$/, 5000);
       assertClean(play);
     } finally {
       await play.close();
