@@ -70,6 +70,7 @@ void ConsoleProgress::MusicNews(std::intptr_t kind, std::intptr_t value) {
                      LookupText("msg_failed_swf").c_str());
         return Finish(1);
       }
+      if (value == OVRA_MUSIC_SUCCESS) running_->music->Keep();
       StartExport();
       break;
   }

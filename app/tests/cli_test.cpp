@@ -246,4 +246,23 @@ TEST_F(Cli, MusicIsMixedIntoTheMovie) {
   EXPECT_NE(info.find("format_name=mp3"), std::string::npos) << info;
   const double seconds = std::stod(info.substr(info.find("duration=") + 9));
   EXPECT_NEAR(seconds, 2.0, 0.1) << "two one-second clips back to back";
+
+  // Publishing the same clips again takes the kept mix: the same music in the movie.
+  const std::string music = block.substr(offset + 4, published.Seting().CRTS());
+  ASSERT_EQ(Galleria({"--publish", "swf", "--output", (dir / "again.swf").string(),
+                      (dir / "m.qmvk").string()})
+                .exitCode,
+            0);
+  const auto [description2, block2] = Appended(Get(dir / "again.swf"));
+  EXPECT_NE(block2.find(music), std::string::npos);
+
+  // Another trim makes a new mix.
+  project.Audios()[1].SetEndTime(0);
+  project.SaveAs(dir / "m.qmvk");
+  ASSERT_EQ(Galleria({"--publish", "swf", "--output", (dir / "one.swf").string(),
+                      (dir / "m.qmvk").string()})
+                .exitCode,
+            0);
+  const auto [description3, block3] = Appended(Get(dir / "one.swf"));
+  EXPECT_EQ(block3.find(music), std::string::npos) << "one clip left, not the kept two-clip mix";
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 #include "galleria/model/gallery.h"
 #include "winmsg/winmsg.h"
@@ -25,14 +26,22 @@ class MusicStage {
   // The mixed length in whole seconds.
   std::int64_t LengthSeconds() const { return lengthSeconds_; }
   // Starts mixing into Temp/TempMusic.mp3 at 128000 bit/s; false when the mix could not start.
+  // When the same clips were mixed before, the kept mix is used and the window hears at once
+  // that mixing started and finished.
   bool Start();
   void Cancel();
+  // After a successful mix: keeps it for the next publish of the same clips.
+  void Keep() const;
 
   static std::filesystem::path OutputFile();
 
  private:
+  bool ReuseKeptMix() const;
+
   OvraMusicComponent* component_;
+  winmsg::WindowHandle window_;
   std::int64_t lengthSeconds_ = 0;
+  std::string key_;  // what the mix is made of: files as they are on disk, trims and fades
 };
 
 // The length of a sound file's audio in whole seconds, as the mixer reads it; -1 when the mixer
