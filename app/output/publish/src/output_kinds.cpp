@@ -32,6 +32,24 @@ void AppendFile(std::ofstream& out, const fs::path& file) {
   out << in.rdbuf();
 }
 
+// Writes `output` through `write` under a temporary name and puts it in place only when it is
+// whole: an output that stopped half-way must not look finished.
+template <class Write>
+void WriteWhole(const fs::path& output, Write write) {
+  const fs::path partial = fs::path(output).concat(".part");
+  std::error_code ec;
+  try {
+    write(partial);
+    fs::rename(partial, output);
+  } catch (const fs::filesystem_error& e) {
+    fs::remove(partial, ec);
+    throw GalleriaError("Cannot write " + output.string() + ": " + e.code().message());
+  } catch (...) {
+    fs::remove(partial, ec);
+    throw;
+  }
+}
+
 std::uint32_t SizeOf(const fs::path& file) {
   std::error_code ec;
   const auto size = fs::file_size(file, ec);
@@ -46,17 +64,18 @@ void WriteSelfRunningProgram(const fs::path& movie, const fs::path& output,
                              const fs::path& player) {
   const std::uint32_t movieSize = SizeOf(movie);
   SizeOf(player);
-  std::ofstream out(output, std::ios::binary | std::ios::trunc);
-  if (!out) throw GalleriaError("Cannot write " + output.string());
-  AppendFile(out, player);
-  AppendFile(out, movie);
-  AppendLittleEndian(out, kPlayerTrailerMagic);
-  AppendLittleEndian(out, movieSize);
-  out.close();
-  if (!out) throw GalleriaError("Cannot write " + output.string());
-  std::error_code ec;
-  fs::permissions(output, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
-                  fs::perm_options::add, ec);
+  WriteWhole(output, [&](const fs::path& file) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    if (!out) throw GalleriaError("Cannot write " + output.string());
+    AppendFile(out, player);
+    AppendFile(out, movie);
+    AppendLittleEndian(out, kPlayerTrailerMagic);
+    AppendLittleEndian(out, movieSize);
+    out.close();
+    if (!out) throw GalleriaError("Cannot write " + output.string());
+    fs::permissions(file, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::add);
+  });
 }
 
 std::vector<std::string> WebPageLines(const std::string& name, int width, int height) {
@@ -105,32 +124,32 @@ std::vector<std::string> WebPageLines(const std::string& name, int width, int he
 void WriteWebPage(const TProjItem& project, const fs::path& movie) {
   const fs::path page = project.ExportFile;
   const std::string name = page.stem().string();
-  {
-    std::ofstream out(page, std::ios::binary | std::ios::trunc);
+  WriteWhole(page.parent_path() / (name + ".swf"), [&](const fs::path& file) {
+    fs::copy_file(movie, file, fs::copy_options::overwrite_existing);
+  });
+  WriteWhole(page, [&](const fs::path& file) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
     if (!out) throw GalleriaError("Cannot write " + page.string());
     for (const std::string& line :
          WebPageLines(name, project.Seting().Width(), project.Seting().Height()))
       out << line << "\r\n";
     out.close();
     if (!out) throw GalleriaError("Cannot write " + page.string());
-  }
-  std::error_code ec;
-  fs::copy_file(movie, page.parent_path() / (name + ".swf"), fs::copy_options::overwrite_existing,
-                ec);
-  if (ec)
-    throw GalleriaError("Cannot copy the movie beside " + page.string() + ": " + ec.message());
+  });
 }
 
 bool WriteScreenSaver(const fs::path& movie, const fs::path& output, const fs::path& stub) {
   std::error_code ec;
   if (!fs::is_regular_file(stub, ec)) return false;
   const std::uint32_t stubSize = SizeOf(stub);
-  TWriteFile file(stub, output);
-  file.WriteFileData(movie);
-  file.WriteFileSize(stubSize);
-  file.Close();
-  fs::permissions(output, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
-                  fs::perm_options::add, ec);
+  WriteWhole(output, [&](const fs::path& file) {
+    TWriteFile saver(stub, file);
+    saver.WriteFileData(movie);
+    saver.WriteFileSize(stubSize);
+    saver.Close();
+    fs::permissions(file, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::add);
+  });
   return true;
 }
 

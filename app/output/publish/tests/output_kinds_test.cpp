@@ -63,6 +63,9 @@ TEST_F(OutputKinds, SelfRunningProgramCarriesItsMovieBehindThePlayer) {
       << "the bare stub carries no movie";
 
   EXPECT_ANY_THROW(WriteSelfRunningProgram(dir / "missing.swf", dir / "x.exe", dir / "player"));
+  fs::create_directories(dir / "taken.exe" / "inside");
+  EXPECT_ANY_THROW(WriteSelfRunningProgram(dir / "movie.swf", dir / "taken.exe", dir / "player"));
+  EXPECT_FALSE(fs::exists(dir / "taken.exe.part")) << "nothing half-written is left behind";
   EXPECT_ANY_THROW(WriteSelfRunningProgram(dir / "movie.swf", dir / "x.exe", dir / "no-player"));
 }
 
