@@ -199,17 +199,22 @@ for (const type of ['st_3d_Cool', 'st_3d_Wall', 'st_2d_Slide']) {
   });
 }
 
-test('a link for the current window replaces the gallery', async () => {
-  const photos = withLinks(gallery).slice(3, 4);
+test('a script address is not opened; a link for the current window replaces the gallery', async () => {
+  const photos = [{ file: 'Carpet.jpg', url: 'javascript:location="/link/script"' }, ...withLinks(gallery).slice(3, 4)];
   const movie = publish('current_window', { type: 'st_2d_Slide', photos, template: { UseLight: 'False' } });
   const play = await session.play(movie, W, H);
   try {
-    const shown = shownRect(await play.waitForTrace(/^shown 0 /));
+    let shown = shownRect(await play.waitForTrace(/^shown 0 /));
     await play.hideNotices();
+    await play.page.mouse.click(shown.x + shown.w / 2, Math.min(shown.y + shown.h / 2, H / 2));
+    await play.waitForTrace(/^note: The link of photo 1 is not a web or mail address/, 5000);
+    await play.press('ArrowRight');
+    shown = shownRect(await play.waitForTrace(/^shown 1 /, 10000));
     const navigated = play.page.waitForURL(/\/link\/fourth\??$/, { timeout: 8000 });
     await play.page.mouse.click(shown.x + shown.w / 2, Math.min(shown.y + shown.h / 2, H / 2));
     await navigated;
     assert.equal(play.popups.length, 0, 'a new window was opened');
+    assert.ok(!session.links.includes('/link/script'), 'the script address ran');
   } finally {
     await play.close();
   }

@@ -1,4 +1,5 @@
 import gallery.ContainerBlock;
+import gallery.Links;
 import gallery.ProjectDescription;
 import haxe.io.Bytes;
 import haxe.io.BytesBuffer;
@@ -18,6 +19,7 @@ class LogicTests {
 		run("description of a published project", publishedDescription);
 		run("description read leniently", lenientDescription);
 		run("description that is not a project", notAProject);
+		run("what a link may open", links);
 		Sys.println('$passed passed, $failed failed');
 		Sys.exit(failed == 0 ? 0 : 1);
 	}
@@ -256,6 +258,25 @@ class LogicTests {
 			catch (e:Dynamic)
 				threw = true;
 			isTrue(threw, 'accepted "$text"');
+		}
+	}
+
+	static function links() {
+		for (c in [
+			["http://example.org/a", "http://example.org/a"],
+			["  HTTPS://x.org ", "HTTPS://x.org"],
+			["mailto:a@b.org", "mailto:a@b.org"],
+			["www.example.org/x", "http://www.example.org/x"],
+			["localhost:8080/x", "http://localhost:8080/x"],
+			["", ""],
+			[null, ""],
+			["javascript:alert(1)", "null"],
+			[" JavaScript:alert(1)", "null"],
+			["vbscript:x", "null"],
+			["data:text/html,<b>", "null"]
+		]) {
+			var got = Links.address(c[0]);
+			eq(c[1], got == null ? "null" : got);
 		}
 	}
 }

@@ -245,8 +245,12 @@ class TemplateBase extends Sprite {
 	function openLink(index:Int) {
 		if (index < 0 || index >= count)
 			return;
-		var url:String = infos[index].url;
-		if (url == null || url == "")
+		var url = Links.address(infos[index].url);
+		if (url == null) {
+			host.note('The link of photo ${index + 1} is not a web or mail address; it is not opened.');
+			return;
+		}
+		if (url == "")
 			return;
 		var target:String = infos[index].target;
 		Log.line('link $index $url $target');
