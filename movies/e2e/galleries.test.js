@@ -285,6 +285,24 @@ test('a corrupt photo piece is skipped, an undecodable photo is noted, the rest 
   }
 });
 
+test('a damaged template piece gives a note, not a hang', async () => {
+  const movie = publish('bad_template', { photos: gallery.slice(0, 2).map((p) => ({ file: p.file })) });
+  const file = path.join(work, movie);
+  const bytes = fs.readFileSync(file);
+  const marker = bytes.readUInt32LE(4);
+  const dataStart = marker + 9 + bytes.readUInt32BE(marker + 5) + 4;
+  const offset = +/<Template>[\s\S]*?<MD5O>(\d+)<\/MD5O>/.exec(bytes.toString('latin1'))[1];
+  bytes.writeUInt32BE(0x7FFFFFF0, dataStart + offset);
+  fs.writeFileSync(file, bytes);
+  const play = await session.play(movie, W, H);
+  try {
+    await play.waitForTrace(/^note: The gallery template is missing or damaged\.$/);
+    assertClean(play);
+  } finally {
+    await play.close();
+  }
+});
+
 test('music starts when the project has music', async () => {
   const tone = path.join(work, 'tone.wav');
   execFileSync('ffmpeg', ['-loglevel', 'error', '-f', 'lavfi', '-i', 'sine=frequency=440:duration=8',
