@@ -303,6 +303,28 @@ test('a damaged template piece gives a note, not a hang', async () => {
   }
 });
 
+test('full screen: the button, and a full-screen gallery on the first click', async () => {
+  const photos = gallery.slice(0, 2).map((p) => ({ file: p.file }));
+  const isFull = (play) => play.page.evaluate(() => !!document.fullscreenElement);
+  for (const fullPlay of ['False', 'True']) {
+    const movie = publish('full_' + fullPlay, { photos, template: { FullPlay: fullPlay } });
+    const play = await session.play(movie, W, H);
+    try {
+      await play.waitForTrace(/^shown 0 /);
+      await play.hideNotices();
+      assert.equal(await isFull(play), false, 'full screen before any click');
+      if (fullPlay === 'True') await play.page.mouse.click(20, 20); // beside the photos
+      else await play.page.mouse.click(W - 32, H - 42); // the full-screen button
+      const end = Date.now() + 5000;
+      while (!(await isFull(play)) && Date.now() < end) await new Promise((r) => setTimeout(r, 100));
+      assert.equal(await isFull(play), true, `not full screen (FullPlay ${fullPlay})`);
+      assertClean(play);
+    } finally {
+      await play.close();
+    }
+  }
+});
+
 test('music starts when the project has music', async () => {
   const tone = path.join(work, 'tone.wav');
   execFileSync('ffmpeg', ['-loglevel', 'error', '-f', 'lavfi', '-i', 'sine=frequency=440:duration=8',

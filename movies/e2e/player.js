@@ -21,7 +21,7 @@ const types = {
 // coordinates are page coordinates. `_sans` is Noto Sans, given to Ruffle as font files.
 function pageHtml(movie, width, height, renderer) {
   const config = {
-    autoplay: 'on', unmuteOverlay: 'hidden', splashScreen: false, allowScriptAccess: true,
+    autoplay: 'on', unmuteOverlay: 'hidden', splashScreen: false, allowScriptAccess: true, allowFullscreen: true,
     logLevel: 'info', preferredRenderer: renderer, letterbox: 'off',
     fontSources: ['/fonts/NotoSans-Regular.ttf', '/fonts/NotoSans-Bold.ttf'],
     defaultFonts: { sans: ['Noto Sans'] },

@@ -164,8 +164,20 @@ class TemplateBase extends Sprite {
 
 		playing = opt.autoPlay == true && count > 1;
 		showPlayState();
-		if (opt.fullPlay == true)
-			setFullScreen(true);
+		if (opt.fullPlay == true) {
+			// A player goes full screen only in answer to the viewer (a page may not take the
+			// screen by itself): the first click or key does it.
+			Log.line("full screen on the first click");
+			var enter:Dynamic->Void = null;
+			enter = function(_) {
+				stage.removeEventListener(MouseEvent.CLICK, enter);
+				stage.removeEventListener(KeyboardEvent.KEY_UP, enter);
+				if (stage.displayState == StageDisplayState.NORMAL)
+					setFullScreen(true);
+			};
+			stage.addEventListener(MouseEvent.CLICK, enter);
+			stage.addEventListener(KeyboardEvent.KEY_UP, enter);
+		}
 		showCaption();
 
 		startTime = lastTime = fpsSince = flash.Lib.getTimer();
