@@ -2,7 +2,6 @@ import flash.display.BlendMode;
 import flash.display.GradientType;
 import flash.display.Shape;
 import flash.events.MouseEvent;
-import flash.geom.ColorTransform;
 import flash.geom.Matrix;
 import gallery.PhotoCard;
 import gallery.TemplateBase;
@@ -153,7 +152,7 @@ class CoolCarousel extends TemplateBase {
 			card.y = stageH * 0.44 - (1 - near) * stageH * 0.10;
 			card.alpha = 0.35 + 0.65 * near;
 			var shade = opt.useLight == true ? 0.45 + 0.55 * near : 1.0;
-			card.transform.colorTransform = new ColorTransform(shade, shade, shade);
+			card.setShade(shade);
 			order.push({card: card, depth: depth});
 		}
 		order.sort(function(a, b) return Reflect.compare(a.depth, b.depth));

@@ -2,7 +2,6 @@ import flash.display.BlendMode;
 import flash.display.GradientType;
 import flash.display.Shape;
 import flash.events.MouseEvent;
-import flash.geom.ColorTransform;
 import flash.geom.Matrix;
 import flash.geom.Rectangle;
 import gallery.Log;
@@ -190,7 +189,7 @@ class PhotoWall extends TemplateBase {
 				var lit = opt.useLight == true ? 1 - 0.5 * bend : 1.0;
 				if (i == current && !zoomed)
 					lit = Math.min(1.25, lit + 0.25);
-				tile.transform.colorTransform = new ColorTransform(lit, lit, lit);
+				tile.setShade(lit);
 				tile.alpha = 1 - 0.5 * bend;
 			}
 		}

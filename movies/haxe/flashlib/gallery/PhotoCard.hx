@@ -20,6 +20,8 @@ class PhotoCard extends Sprite {
 	var photo = new Bitmap();
 	var mirror:Bitmap;
 	var decor = new Shape();
+	var veil = new Shape();
+	var veilLevel = 1.0;
 	var shown:BitmapData;
 
 	public function new(index:Int, boxW:Float, boxH:Float, framed:Bool, mirrored:Bool) {
@@ -37,7 +39,33 @@ class PhotoCard extends Sprite {
 			addChild(mirror);
 		}
 		addChild(photo);
+		addChild(veil);
 		placeholder();
+	}
+
+	/**
+		Darkens (below 1) or lightens (above 1) the photo. A veil drawn over it, not a colour
+		transform: a player without a GPU redoes a transformed picture pixel by pixel every frame.
+	**/
+	public function setShade(level:Float) {
+		level = Math.round(level * 40) / 40;
+		if (level == veilLevel)
+			return;
+		veilLevel = level;
+		drawVeil();
+	}
+
+	function drawVeil() {
+		veil.graphics.clear();
+		if (veilLevel == 1)
+			return;
+		var r = shown == null ? new Rectangle(-boxW / 2, -boxH / 2, boxW, boxH) : new Rectangle(photo.x, photo.y, photo.width, photo.height);
+		if (veilLevel < 1)
+			veil.graphics.beginFill(0x000000, 1 - veilLevel);
+		else
+			veil.graphics.beginFill(0xFFFFFF, Math.min(0.5, (veilLevel - 1) * 0.6));
+		veil.graphics.drawRect(r.x, r.y, r.width, r.height);
+		veil.graphics.endFill();
 	}
 
 	function placeholder() {
@@ -59,6 +87,7 @@ class PhotoCard extends Sprite {
 			if (mirror != null)
 				mirror.bitmapData = null;
 			placeholder();
+			drawVeil();
 			return;
 		}
 		var scale = Math.min(boxW / bmp.width, boxH / bmp.height);
@@ -90,6 +119,7 @@ class PhotoCard extends Sprite {
 			mirror.y = h / 2 + border * 2 + h;
 			mirror.scrollRect = null;
 		}
+		drawVeil();
 	}
 
 	/**
