@@ -10,6 +10,7 @@
 #include "galleria/app_folder.h"
 #include "galleria/error.h"
 #include "galleria/publish/write_file.h"
+#include "write_whole.h"
 
 namespace fs = std::filesystem;
 
@@ -30,24 +31,6 @@ void AppendFile(std::ofstream& out, const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   if (!in) throw GalleriaError("File Not Found " + file.string());
   out << in.rdbuf();
-}
-
-// Writes `output` through `write` under a temporary name and puts it in place only when it is
-// whole: an output that stopped half-way must not look finished.
-template <class Write>
-void WriteWhole(const fs::path& output, Write write) {
-  const fs::path partial = fs::path(output).concat(".part");
-  std::error_code ec;
-  try {
-    write(partial);
-    fs::rename(partial, output);
-  } catch (const fs::filesystem_error& e) {
-    fs::remove(partial, ec);
-    throw GalleriaError("Cannot write " + output.string() + ": " + e.code().message());
-  } catch (...) {
-    fs::remove(partial, ec);
-    throw;
-  }
 }
 
 std::uint32_t SizeOf(const fs::path& file) {

@@ -11,6 +11,7 @@
 #include "galleria/publish/publish_messages.h"
 #include "galleria/swf/swf_stream_reader.h"
 #include "parallel_conversions.h"
+#include "write_whole.h"
 
 namespace fs = std::filesystem;
 
@@ -159,23 +160,13 @@ fs::path TPublishFlash::OutputPath() const {
 
 void TPublishFlash::WriteFinalMovie(const fs::path& movie, const fs::path& description,
                                     const fs::path& output) {
-  // Written under a temporary name: a movie that stops half-way must never look complete.
-  const fs::path partial = fs::path(output).concat(".part");
-  std::error_code ec;
-  try {
-    TWriteFile file(movie, partial);
-    file.WriteFlag();
-    file.WriteFileData(description);
-    file.WriteFileData(TempFile("TempData.dat"));
-    file.Close();
-    fs::rename(partial, output);
-  } catch (const fs::filesystem_error& e) {
-    fs::remove(partial, ec);
-    throw GalleriaError("Cannot write " + output.string() + ": " + e.code().message());
-  } catch (...) {
-    fs::remove(partial, ec);
-    throw;
-  }
+  WriteWhole(output, [&](const fs::path& file) {
+    TWriteFile published(movie, file);
+    published.WriteFlag();
+    published.WriteFileData(description);
+    published.WriteFileData(TempFile("TempData.dat"));
+    published.Close();
+  });
 }
 
 }  // namespace galleria::publish
