@@ -536,6 +536,8 @@ void OvraMedia::configureResampler(const AVFrame* decoded) {
 // the end. Sound that would not fit is kept in overflow_ and handed out by the next calls.
 std::int32_t OvraMedia::produceAudio(std::uint8_t* out, std::int64_t* start) {
   const int frameBytes = bytesPerSampleFrame();
+  // A hostile header can claim sound without channels; there is nothing to deliver then.
+  if (frameBytes <= 0) throw CodecError("this sound has no channels");
   const int capacity = OVRA_AUDIO_FRAME_BYTES / frameBytes;
   if (overflowPos_ < overflow_.size()) {
     const std::size_t n =
