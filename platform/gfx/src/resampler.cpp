@@ -10,6 +10,10 @@
 
 #include "gfx/resample.h"
 
+#if defined(GFX_HAVE_AVX2)
+#include "resampler_avx2.h"
+#endif
+
 namespace gfx {
 namespace {
 
@@ -71,10 +75,37 @@ Resampler::Taps Resampler::makeTaps(std::int32_t in, std::int32_t out) {
   return taps;
 }
 
-Resampler::Resampler(std::int32_t srcWidth, std::int32_t srcHeight, const BitmapView& dst)
+bool Resampler::widenTaps(const Taps& taps, std::int32_t in, Taps& wide) {
+  std::int32_t widest = 0;
+  for (std::int32_t c : taps.count) widest = std::max(widest, c);
+  wide.stride = (widest + 7) / 8 * 8;
+  if (wide.stride > in) return false;
+  const std::size_t out = taps.start.size();
+  wide.start.resize(out);
+  wide.count.assign(out, wide.stride);
+  wide.weights.assign(out * wide.stride, 0);
+  for (std::size_t i = 0; i < out; ++i) {
+    // Near the right edge the window starts early; its first weights stay zero.
+    const std::int32_t start = std::min(taps.start[i], in - wide.stride);
+    std::copy_n(&taps.weights[i * taps.stride], taps.count[i],
+                &wide.weights[i * wide.stride + (taps.start[i] - start)]);
+    wide.start[i] = start;
+  }
+  return true;
+}
+
+Resampler::Resampler(std::int32_t srcWidth, std::int32_t srcHeight, const BitmapView& dst,
+                     Kernels kernels)
     : srcHeight_(srcHeight), dst_(dst) {
   h_ = makeTaps(srcWidth, dst.width);
   v_ = makeTaps(srcHeight, dst.height);
+#if defined(GFX_HAVE_AVX2)
+  avx2_ = kernels == Kernels::Fastest && __builtin_cpu_supports("avx2") &&
+          widenTaps(h_, srcWidth, wideH_);
+  if (avx2_) wideH_.weights = avx2::spreadWeights(wideH_.weights);
+#else
+  (void)kernels;
+#endif
   std::int32_t most = 0;
   for (std::int32_t c : v_.count) most = std::max(most, c);
   // A pending output row needs at most `most` rows, none older than the newest minus `most`.
@@ -92,6 +123,13 @@ void Resampler::pushRow(const std::uint32_t* row) {
 }
 
 void Resampler::horizontal(const std::uint32_t* in, std::uint32_t* out) const {
+#if defined(GFX_HAVE_AVX2)
+  if (avx2_) {
+    avx2::horizontal(in, out, dst_.width, wideH_.start.data(), wideH_.weights.data(),
+                     wideH_.stride);
+    return;
+  }
+#endif
   for (std::int32_t x = 0; x < dst_.width; ++x) {
     const std::int16_t* w = &h_.weights[static_cast<std::size_t>(x) * h_.stride];
     const std::uint32_t* p = in + h_.start[x];
@@ -142,6 +180,9 @@ void Resampler::vertical(std::int32_t y) {
   auto* out = reinterpret_cast<std::uint8_t*>(dst_.row(y));
   const std::int32_t bytes = dst_.width * 4;
   std::int32_t i = 0;
+#if defined(GFX_HAVE_AVX2)
+  if (avx2_) i = avx2::vertical(r, w, n, out, bytes);
+#endif
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
   for (; i + 8 <= bytes; i += 8) {

@@ -11,10 +11,15 @@ namespace gfx {
 
 class Resampler {
  public:
+  // Which passes to run: the fastest the processor has, or the portable ones (which give the
+  // same bytes; tests compare the two).
+  enum class Kernels { Fastest, Portable };
+
   // Source rows of srcWidth pixels go in, dst (which fixes the output size) fills up. Colours
   // are taken as they are: a caller with transparency premultiplies first (see resample()).
   // Throws std::bad_alloc when the tables cannot be had.
-  Resampler(std::int32_t srcWidth, std::int32_t srcHeight, const BitmapView& dst);
+  Resampler(std::int32_t srcWidth, std::int32_t srcHeight, const BitmapView& dst,
+            Kernels kernels = Kernels::Fastest);
 
   // Rows must come in order from the top; rows after the last one any output needs are ignored.
   // Never allocates or throws: a decoder calls it from inside C code that cannot unwind.
@@ -30,12 +35,17 @@ class Resampler {
     std::int32_t stride = 0;            // the largest count
   };
   static Taps makeTaps(std::int32_t in, std::int32_t out);
+  // The same taps, each as a window of a multiple of 8 source pixels inside the row, for the
+  // vector pass; false when the row is narrower than that window.
+  static bool widenTaps(const Taps& taps, std::int32_t in, Taps& wide);
   void horizontal(const std::uint32_t* in, std::uint32_t* out) const;
   void vertical(std::int32_t y);
 
   std::int32_t srcHeight_;
   BitmapView dst_;
   Taps h_, v_;
+  bool avx2_ = false;
+  Taps wideH_;  // h_ widened, its weights spread for the AVX2 pass, when that runs
   // The last few horizontally scaled rows; source row r lies in slot r % ringRows_.
   std::vector<std::uint32_t> ring_;
   std::vector<const std::uint8_t*> rowPointers_;  // the rows one output row weighs

@@ -1,6 +1,6 @@
-// OvraSetImageSize on the photo corpus (bench/picwork/make-corpus), one thread, box 1440 x 1080,
-// JPEG quality 80: the publish pipeline's conversion of one photo. The corpus folder comes from
-// PICWORK_CORPUS; each of its sub-folders (baseline/, progressive/) is one benchmark.
+// OvraSetImageSize on the photo corpus (bench/photo-resize/make-corpus), one thread, box 1440 x
+// 1080, JPEG quality 80: the publish pipeline's conversion of one photo. The corpus folder comes
+// from PHOTO_CORPUS; each of its sub-folders (baseline/, progressive/) is one benchmark.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -29,7 +29,7 @@ std::vector<fs::path> PhotosIn(const fs::path& folder) {
 void ConvertCorpus(benchmark::State& state, const fs::path& folder) {
   const std::vector<fs::path> photos = PhotosIn(folder);
   if (photos.empty()) {
-    state.SkipWithError("no photos; run bench/picwork/make-corpus");
+    state.SkipWithError("no photos; run bench/photo-resize/make-corpus");
     return;
   }
   const fs::path out = fs::temp_directory_path() / ("picwork-bench-" + std::to_string(getpid()));
@@ -52,8 +52,8 @@ void ConvertCorpus(benchmark::State& state, const fs::path& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* corpus = std::getenv("PICWORK_CORPUS");
-  const fs::path root = corpus != nullptr ? corpus : "picwork-corpus";
+  const char* corpus = std::getenv("PHOTO_CORPUS");
+  const fs::path root = corpus != nullptr ? corpus : "photo-corpus";
   for (const char* kind : {"baseline", "progressive"}) {
     benchmark::RegisterBenchmark((std::string("SetImageSize/") + kind).c_str(), ConvertCorpus,
                                  root / kind)
