@@ -10,10 +10,6 @@
 
 #include "gfx/resample.h"
 
-#if defined(GFX_HAVE_AVX2)
-#include "resampler_avx2.h"
-#endif
-
 namespace gfx {
 namespace {
 
@@ -102,7 +98,7 @@ Resampler::Resampler(std::int32_t srcWidth, std::int32_t srcHeight, const Bitmap
 #if defined(GFX_HAVE_AVX2)
   avx2_ = kernels == Kernels::Fastest && __builtin_cpu_supports("avx2") &&
           widenTaps(h_, srcWidth, wideH_);
-  if (avx2_) wideH_.weights = avx2::spreadWeights(wideH_.weights);
+  if (avx2_) spreadH_ = avx2::spreadWeights(wideH_.weights);
 #else
   (void)kernels;
 #endif
@@ -125,8 +121,7 @@ void Resampler::pushRow(const std::uint32_t* row) {
 void Resampler::horizontal(const std::uint32_t* in, std::uint32_t* out) const {
 #if defined(GFX_HAVE_AVX2)
   if (avx2_) {
-    avx2::horizontal(in, out, dst_.width, wideH_.start.data(), wideH_.weights.data(),
-                     wideH_.stride);
+    avx2::horizontal(in, out, dst_.width, wideH_.start.data(), spreadH_.data(), wideH_.stride);
     return;
   }
 #endif

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gfx/bitmap.h"
+#include "resampler_avx2.h"
 
 namespace gfx {
 
@@ -45,7 +46,9 @@ class Resampler {
   BitmapView dst_;
   Taps h_, v_;
   bool avx2_ = false;
-  Taps wideH_;  // h_ widened, its weights spread for the AVX2 pass, when that runs
+  // When the AVX2 passes run: h_ widened, and its weights laid out for them.
+  Taps wideH_;
+  std::vector<avx2::WeightVector> spreadH_;
   // The last few horizontally scaled rows; source row r lies in slot r % ringRows_.
   std::vector<std::uint32_t> ring_;
   std::vector<const std::uint8_t*> rowPointers_;  // the rows one output row weighs

@@ -15,19 +15,20 @@ constexpr int kHalf = 1 << (kShift - 1);
 
 }  // namespace
 
-std::vector<std::int16_t> spreadWeights(const std::vector<std::int16_t>& weights) {
+std::vector<WeightVector> spreadWeights(const std::vector<std::int16_t>& weights) {
   // Eight weights w0..w7 weigh pixels 0-3 in the low half of a vector and 4-7 in the high half;
   // after the shuffles below, the first madd wants (w0 w1) four times | (w4 w5) four times and
   // the second (w2 w3) | (w6 w7).
-  std::vector<std::int16_t> spread(weights.size() * 4);
+  std::vector<WeightVector> spread(weights.size() / 4);
   for (std::size_t group = 0; group < weights.size() / 8; ++group) {
     const std::int16_t* w = &weights[group * 8];
-    std::int16_t* out = &spread[group * 32];
+    std::int16_t* first = spread[group * 2].w;
+    std::int16_t* second = spread[group * 2 + 1].w;
     for (int half = 0; half < 2; ++half) {
       for (int copy = 0; copy < 4; ++copy) {
         for (int tap = 0; tap < 2; ++tap) {
-          out[half * 8 + copy * 2 + tap] = w[half * 4 + tap];
-          out[16 + half * 8 + copy * 2 + tap] = w[half * 4 + 2 + tap];
+          first[half * 8 + copy * 2 + tap] = w[half * 4 + tap];
+          second[half * 8 + copy * 2 + tap] = w[half * 4 + 2 + tap];
         }
       }
     }
@@ -36,7 +37,7 @@ std::vector<std::int16_t> spreadWeights(const std::vector<std::int16_t>& weights
 }
 
 void horizontal(const std::uint32_t* in, std::uint32_t* out, std::int32_t width,
-                const std::int32_t* start, const std::int16_t* spread, std::int32_t stride) {
+                const std::int32_t* start, const WeightVector* spread, std::int32_t stride) {
   // Within each 128-bit half of eight loaded pixels: pixels 0 and 1 (then 2 and 3) spread as
   // b0 b1 g0 g1 r0 r1 a0 a1 in 16 bits, so that one madd weighs a pair of taps per channel.
   const __m256i pairs01 = _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1,
