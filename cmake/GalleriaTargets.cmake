@@ -36,7 +36,7 @@ function(galleria_test name)
   else()
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   endif()
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} testkit GTest::gtest GTest::gmock GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
     GALLERIA_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/tests/data"
     GALLERIA_APP_DIR="${GALLERIA_APP_DIR}")

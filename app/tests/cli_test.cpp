@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include <sys/resource.h>
+#include <testkit/files.h>
 
 #include "galleria/model/gallery.h"
 
@@ -70,28 +71,15 @@ class Cli : public ::testing::Test {
   std::vector<std::string> photos;
 };
 
-std::string Get(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::uint32_t BigEndianAt(const std::string& bytes, std::size_t at) {
-  std::uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v = (v << 8) | static_cast<unsigned char>(bytes.at(at + i));
-  return v;
-}
-
 // The project description and data block of a published movie, found as the player movie finds
 // them: the "*****" whose two lengths lead exactly to the end of the file.
 std::pair<std::string, std::string> Appended(const std::string& movie) {
   for (std::size_t at = movie.find("*****"); at != std::string::npos;
        at = movie.find("*****", at + 1)) {
     if (at + 9 > movie.size()) break;
-    const std::uint64_t x = BigEndianAt(movie, at + 5);
+    const std::uint64_t x = testkit::BigEndian32(movie, at + 5);
     if (at + 13 + x > movie.size()) continue;
-    const std::uint64_t d = BigEndianAt(movie, at + 9 + x);
+    const std::uint64_t d = testkit::BigEndian32(movie, at + 9 + x);
     if (at + 13 + x + d == movie.size())
       return {movie.substr(at + 9, x), movie.substr(at + 13 + x)};
   }
@@ -141,7 +129,7 @@ TEST_F(Cli, PublishWritesTheMovieAndReusesUnchangedCopies) {
   std::vector<std::string> args{"--new", (dir / "trip.qmvk").string()};
   args.insert(args.end(), photos.begin(), photos.end());
   ASSERT_EQ(Galleria(args).exitCode, 0);
-  const std::string projectBefore = Get(dir / "trip.qmvk");
+  const std::string projectBefore = testkit::ReadText(dir / "trip.qmvk");
 
   const fs::path movie = dir / "out" / "trip.swf";
   const Outcome first =
@@ -150,9 +138,10 @@ TEST_F(Cli, PublishWritesTheMovieAndReusesUnchangedCopies) {
   EXPECT_NE(first.out.find("(2/3)  Preparing the photos..."), std::string::npos) << first.out;
   EXPECT_NE(first.out.find("(3/3)  Creating the gallery movie..."), std::string::npos);
   EXPECT_EQ(first.out.find("(1/3)"), std::string::npos) << "no music, no music stage";
-  const std::string bytes = Get(movie);
+  const std::string bytes = testkit::ReadText(movie);
   EXPECT_NE(bytes.find("*****"), std::string::npos);
-  EXPECT_EQ(Get(dir / "trip.qmvk"), projectBefore) << "the user's project is not rewritten";
+  EXPECT_EQ(testkit::ReadText(dir / "trip.qmvk"), projectBefore)
+      << "the user's project is not rewritten";
   EXPECT_FALSE(fs::exists(dir / "home" / "Temp")) << "the work folder goes with the publish";
 
   const auto times = CopyTimes();
@@ -227,14 +216,14 @@ TEST_F(Cli, MusicIsMixedIntoTheMovie) {
       {"--publish", "swf", "--output", (dir / "m.swf").string(), (dir / "m.qmvk").string()});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("(1/3)  Mixing the background music..."), std::string::npos) << run.out;
-  const auto [description, block] = Appended(Get(dir / "m.swf"));
+  const auto [description, block] = Appended(testkit::ReadText(dir / "m.swf"));
   ASSERT_FALSE(description.empty());
   std::ofstream(dir / "published.xml", std::ios::binary) << description;
   TProjItem published;
   published.LoadFromFile(dir / "published.xml");
   ASSERT_TRUE(published.Seting().UseMusic());
   const auto offset = static_cast<std::size_t>(published.Seting().MD5O());
-  ASSERT_EQ(BigEndianAt(block, offset), published.Seting().CRTS());
+  ASSERT_EQ(testkit::BigEndian32(block, offset), published.Seting().CRTS());
   std::ofstream(dir / "music.mp3", std::ios::binary)
       << block.substr(offset + 4, published.Seting().CRTS());
 
@@ -253,7 +242,7 @@ TEST_F(Cli, MusicIsMixedIntoTheMovie) {
                       (dir / "m.qmvk").string()})
                 .exitCode,
             0);
-  const auto [description2, block2] = Appended(Get(dir / "again.swf"));
+  const auto [description2, block2] = Appended(testkit::ReadText(dir / "again.swf"));
   EXPECT_NE(block2.find(music), std::string::npos);
 
   // Another trim makes a new mix.
@@ -263,6 +252,6 @@ TEST_F(Cli, MusicIsMixedIntoTheMovie) {
                       (dir / "m.qmvk").string()})
                 .exitCode,
             0);
-  const auto [description3, block3] = Appended(Get(dir / "one.swf"));
+  const auto [description3, block3] = Appended(testkit::ReadText(dir / "one.swf"));
   EXPECT_EQ(block3.find(music), std::string::npos) << "one clip left, not the kept two-clip mix";
 }

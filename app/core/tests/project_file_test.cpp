@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <testkit/files.h>
 #include <fstream>
 #include <sstream>
 
@@ -11,13 +12,6 @@ namespace fs = std::filesystem;
 using namespace galleria;
 
 namespace {
-
-std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 void WriteFile(const fs::path& file, const std::string& text) {
   std::ofstream(file, std::ios::binary) << text;
@@ -115,7 +109,7 @@ TEST_F(ProjectFile, EmptyProjectIsWrittenExactly) {
       "<OutPut />\n" + t + "<MD5O>0</MD5O>\n" + t + "<CRTS>0</CRTS>\n" + t +
       "<UseMusic>False</UseMusic>\n" + t + "<OutType>st_169</OutType>\n" + t +
       "<MusicLoop>False</MusicLoop>\n\t</Seting>\n");
-  EXPECT_EQ(ReadFile(file), expected);
+  EXPECT_EQ(testkit::ReadText(file), expected);
   EXPECT_EQ(project.FileName(), file);
   EXPECT_EQ(project.ProjVersion(), "1.0.0.1");
 
@@ -133,7 +127,7 @@ TEST_F(ProjectFile, PhotoElementsAreWrittenInPropertyOrder) {
   photo.SetModifyTime(45000.5);
   photo.SetFileSize(-1);
   project.SaveAs(dir.path() / "p.qmvk");
-  const std::string text = ReadFile(dir.path() / "p.qmvk");
+  const std::string text = testkit::ReadText(dir.path() / "p.qmvk");
   const std::string expected =
       "\t<Images>\n\t\t<TImageObj>\n\t\t\t<ID>1</ID>\n\t\t\t<SrcFile />\n\t\t\t<ThumbFile />\n"
       "\t\t\t<EditFile />\n\t\t\t<OutFile />\n\t\t\t<Description />\n\t\t\t<URL />\n"
@@ -160,7 +154,7 @@ TEST_F(ProjectFile, SavedAndLoadedBackIsIdentical) {
 
   // Writing what was read gives the same bytes again.
   loaded.SaveAs(dir.path() / "again.qmvk");
-  EXPECT_EQ(ReadFile(dir.path() / "again.qmvk"), ReadFile(file));
+  EXPECT_EQ(testkit::ReadText(dir.path() / "again.qmvk"), testkit::ReadText(file));
 }
 
 TEST_F(ProjectFile, LoadingIsLenientAboutNamesCaseAndDecimalCommas) {
@@ -195,7 +189,7 @@ TEST_F(ProjectFile, BadFilesGiveClearErrorsAndLeaveTheProjectAlone) {
   FillProject(project);
   const fs::path good = dir.path() / "good.qmvk";
   project.SaveAs(good);
-  const std::string full = ReadFile(good);
+  const std::string full = testkit::ReadText(good);
   WriteFile(dir.path() / "truncated.qmvk", full.substr(0, full.size() / 2));
   WriteFile(dir.path() / "binary.qmvk", std::string("\x89PNG\r\n\x1a\n\0\0\0", 11));
   WriteFile(dir.path() / "empty.qmvk", "");
@@ -271,10 +265,10 @@ TEST_F(ProjectFile, SaveNeverLosesThePreviousFile) {
   FillProject(project);
   const fs::path file = dir.path() / "keep.qmvk";
   project.SaveAs(file);
-  const std::string before = ReadFile(file);
+  const std::string before = testkit::ReadText(file);
   project.Images()[0].SetCaption("newer");
   project.Save();
-  EXPECT_NE(ReadFile(file).find("newer"), std::string::npos);
+  EXPECT_NE(testkit::ReadText(file).find("newer"), std::string::npos);
 
   // A target that cannot be replaced: the error reaches the caller and nothing is left behind.
   const fs::path blocked = dir.path() / "blocked.qmvk";

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <testkit/files.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -32,11 +33,6 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
-
-std::vector<std::uint8_t> fileBytes(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 TEST(MemoryStream, ConstructionStates) {
   const std::uint8_t bytes[3] = {7, 8, 9};
@@ -220,7 +216,7 @@ TEST(MemoryStream, FilesRoundTripWithUtf8Paths) {
   const auto file = dir / "fl\xC3\xBCgel.bin";
   ASSERT_TRUE(s.SaveToFile(file));
   EXPECT_EQ(s.Tell(), 50);
-  EXPECT_EQ(fileBytes(file), bytes);
+  EXPECT_EQ(testkit::ReadBytes(file), bytes);
 
   CVXMemoryStream loaded(file);
   EXPECT_EQ(loaded.GetLength(), 200);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <testkit/files.h>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -195,10 +196,6 @@ class FrameFiles : public ::testing::Test {
     std::filesystem::create_directories(dir_);
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
-  static std::vector<std::uint8_t> read(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
   std::filesystem::path dir_;
 };
 
@@ -216,7 +213,7 @@ TEST_F(FrameFiles, SavesEveryEncoderToFileAndStream) {
   for (const auto& c : cases) {
     const auto file = dir_ / ("picture-" + std::to_string(c.type));
     ASSERT_TRUE(saveFrameToFile(&f, file.c_str(), c.type, 75)) << c.type;
-    const auto onDisk = read(file);
+    const auto onDisk = testkit::ReadBytes(file);
     ASSERT_GE(onDisk.size(), c.magic.size());
     EXPECT_TRUE(std::equal(c.magic.begin(), c.magic.end(), onDisk.begin())) << c.type;
 

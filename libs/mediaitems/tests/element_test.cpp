@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <utime.h>
 
+#include <testkit/files.h>
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -27,11 +28,6 @@ const fs::path kScratch = [] {
   setenv("XDG_STATE_HOME", dir.c_str(), 1);
   return dir;
 }();
-
-Bytes bytesOf(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 void writeBytes(const fs::path& file, const Bytes& bytes) {
   std::ofstream(file, std::ios::binary)
@@ -362,7 +358,7 @@ void setModified(const fs::path& file, int year, int month, int day, int hour, i
 // dated.jpg with its DateTimeOriginal text replaced, or its tag renamed so that only DateTime
 // (2022:01:02 03:04:05) is left.
 fs::path datedCopy(const char* name, const char* original) {
-  Bytes bytes = bytesOf(fs::path(GALLERIA_TEST_DATA) / "dated.jpg");
+  Bytes bytes = testkit::ReadBytes(fs::path(GALLERIA_TEST_DATA) / "dated.jpg");
   const std::string from = "2021:05:06 07:08:09";
   auto at = std::search(bytes.begin(), bytes.end(), from.begin(), from.end());
   EXPECT_NE(at, bytes.end());

@@ -70,7 +70,7 @@ TEST_F(SetImageSize, ShrinksIntoTheBoxAndWritesJpegUnderItsOwnExtension) {
   EXPECT_EQ(out.height, 600);
   const std::vector<std::uint32_t> expected = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
   const std::vector<std::uint32_t> got = QuarterMiddles(out);
-  for (int i = 0; i < 4; ++i) EXPECT_TRUE(Near(got[i], expected[i], 8)) << i;
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(testkit::PixelNear(got[i], expected[i], 8)) << i;
   // Nothing is left over from writing under a temporary name.
   int files = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++files;
@@ -116,14 +116,14 @@ TEST_F(SetImageSize, FailuresReturnZeroAndWriteNothing) {
   fs::create_directory(dir / "taken.jpeg");
   WriteBytes(dir / "empty.jpg", {});
   WriteBytes(dir / "text.jpg", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'});
-  std::vector<std::uint8_t> truncated = BytesOf(good);
+  std::vector<std::uint8_t> truncated = testkit::ReadBytes(good);
   truncated.resize(truncated.size() / 2);
   WriteBytes(dir / "truncated.jpg", truncated);
-  std::vector<std::uint8_t> broken = BytesOf(good);
+  std::vector<std::uint8_t> broken = testkit::ReadBytes(good);
   for (std::size_t i = broken.size() / 3; i < broken.size() - 2; i += 7) broken[i] = 0xFF;
   WriteBytes(dir / "broken.jpg", broken);
   // A small file whose frame header claims 60000 x 60000 pixels: refused before any decoding.
-  std::vector<std::uint8_t> bomb = BytesOf(good);
+  std::vector<std::uint8_t> bomb = testkit::ReadBytes(good);
   for (std::size_t i = 2; i + 9 < bomb.size(); ++i) {
     if (bomb[i] == 0xFF && bomb[i + 1] == 0xC0) {
       bomb[i + 5] = bomb[i + 7] = 60000 >> 8;
@@ -193,8 +193,8 @@ TEST_F(SetImageSize, TransparentPngComesOutBlackInJpeg) {
   const gfx::Picture out = Decode(dir / "a.jpeg");
   ASSERT_EQ(out.width, 100);
   ASSERT_EQ(out.height, 50);
-  EXPECT_TRUE(Near(out.pixels[25 * 100 + 10], 0xFF000000, 6));
-  EXPECT_TRUE(Near(out.pixels[25 * 100 + 90], 0xFF00FF00, 6));
+  EXPECT_TRUE(testkit::PixelNear(out.pixels[25 * 100 + 10], 0xFF000000, 6));
+  EXPECT_TRUE(testkit::PixelNear(out.pixels[25 * 100 + 90], 0xFF00FF00, 6));
 }
 
 // EXIF orientations as the general decoder (libvips' autorot) shows them: the shrunk copy must
@@ -216,7 +216,8 @@ TEST_F(SetImageSize, ExifOrientationIsApplied) {
       EXPECT_EQ(got.height, swap ? 100 : 50) << orientation;
       const std::vector<std::uint32_t> a = QuarterMiddles(got), b = QuarterMiddles(reference);
       for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(Near(a[i], b[i], 10)) << "orientation " << orientation << " quarter " << i;
+        EXPECT_TRUE(testkit::PixelNear(a[i], b[i], 10))
+            << "orientation " << orientation << " quarter " << i;
     }
   }
 }
@@ -268,8 +269,8 @@ TEST_F(SetImageSizeStress, ParallelConversionsMatchOneThreadByteForByte) {
     for (std::thread& t : threads) t.join();
     for (int i = 0; i < count; ++i) {
       ASSERT_EQ(results[i], 1);
-      EXPECT_EQ(BytesOf(dir / ("p" + std::to_string(i) + "-serial.jpeg")),
-                BytesOf(dir / ("p" + std::to_string(i) + "-parallel.jpeg")))
+      EXPECT_EQ(testkit::ReadBytes(dir / ("p" + std::to_string(i) + "-serial.jpeg")),
+                testkit::ReadBytes(dir / ("p" + std::to_string(i) + "-parallel.jpeg")))
           << i;
     }
   }

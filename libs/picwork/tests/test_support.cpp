@@ -79,7 +79,7 @@ void WritePng(const fs::path& file, const std::vector<std::uint32_t>& pixels, in
 }
 
 void AddExifOrientation(const fs::path& jpeg, int orientation, bool bigEndian) {
-  std::vector<std::uint8_t> bytes = BytesOf(jpeg);
+  std::vector<std::uint8_t> bytes = testkit::ReadBytes(jpeg);
   ASSERT_GE(bytes.size(), 2u);
   auto u16 = [&](std::vector<std::uint8_t>& v, unsigned x) {
     if (bigEndian) {
@@ -118,11 +118,6 @@ void AddExifOrientation(const fs::path& jpeg, int orientation, bool bigEndian) {
   WriteBytes(jpeg, bytes);
 }
 
-std::vector<std::uint8_t> BytesOf(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 void WriteBytes(const fs::path& file, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
@@ -133,18 +128,6 @@ gfx::Picture Decode(const fs::path& file) {
   gfx::Picture picture;
   EXPECT_EQ(gfx::decodeFile(file, picture), gfx::DecodeStatus::Ok) << file;
   return picture;
-}
-
-::testing::AssertionResult Near(std::uint32_t actual, std::uint32_t expected, int tolerance) {
-  for (int shift = 0; shift < 32; shift += 8) {
-    const int a = actual >> shift & 0xFF, e = expected >> shift & 0xFF;
-    if (std::abs(a - e) > tolerance) {
-      char text[64];
-      std::snprintf(text, sizeof text, "0x%08X is not near 0x%08X", actual, expected);
-      return ::testing::AssertionFailure() << text;
-    }
-  }
-  return ::testing::AssertionSuccess();
 }
 
 std::vector<std::uint32_t> QuarterMiddles(const gfx::Picture& p) {

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include <gfx/decode.h>
+#include <testkit/files.h>
+#include <testkit/pixels.h>
 
 namespace picwork_test {
 
@@ -37,12 +39,9 @@ void WritePng(const fs::path& file, const std::vector<std::uint32_t>& pixels, in
 // Inserts an EXIF block holding only an Orientation tag after the JPEG's start marker.
 void AddExifOrientation(const fs::path& jpeg, int orientation, bool bigEndian = false);
 
-std::vector<std::uint8_t> BytesOf(const fs::path& file);
 void WriteBytes(const fs::path& file, const std::vector<std::uint8_t>& bytes);
 
 gfx::Picture Decode(const fs::path& file);
-// Each channel within tolerance.
-::testing::AssertionResult Near(std::uint32_t actual, std::uint32_t expected, int tolerance);
 // Pixel at the middle of each quarter: top-left, top-right, bottom-left, bottom-right.
 std::vector<std::uint32_t> QuarterMiddles(const gfx::Picture& p);
 // Mean absolute difference per channel of two pictures of one size.

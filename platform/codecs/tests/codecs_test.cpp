@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <testkit/files.h>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -39,11 +40,6 @@ void captureLog(const char* line) {
 std::vector<std::string> takeLog() {
   std::lock_guard guard(g_logLock);
   return std::exchange(g_log, {});
-}
-
-std::vector<std::uint8_t> readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void writeFile(const fs::path& path, const void* data, std::size_t size) {
@@ -578,7 +574,7 @@ struct BadCase {
 };
 
 std::vector<std::uint8_t> prefix(const char* file, std::size_t bytes) {
-  auto all = readFile(kData / file);
+  auto all = testkit::ReadBytes(kData / file);
   all.resize(std::min(bytes, all.size()));
   return all;
 }
@@ -609,7 +605,7 @@ std::vector<BadCase> badCases() {
   std::uint32_t x = 12345;
   for (auto& b : noise) b = static_cast<std::uint8_t>((x = x * 1103515245 + 12345) >> 24);
   const std::string text = "This is a plain text file and no media at all.\n";
-  auto film = readFile(kData / "film-64x48-10f.mp4");
+  auto film = testkit::ReadBytes(kData / "film-64x48-10f.mp4");
   for (std::size_t i = 600; i < film.size(); i += 97) film[i] ^= 0x5A;  // damaged inside
   return {
       {"empty", {}, Expect::Refused},

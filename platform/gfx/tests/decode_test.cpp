@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include <testkit/files.h>
+#include <testkit/pixels.h>
+
 #include "gfx/decode.h"
 #include "gfx/encode.h"
 
@@ -30,11 +33,6 @@ fs::path data(const char* name) {
   return fs::path(GALLERIA_TEST_DATA) / name;
 }
 
-std::vector<std::uint8_t> bytesOf(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 std::string logText() {
   std::ifstream in(kLogHome / "galleria" / "galleria.log");
   return {std::istreambuf_iterator<char>(in), {}};
@@ -42,19 +40,6 @@ std::string logText() {
 
 constexpr std::uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF,
                         kWhite = 0xFFFFFFFF;
-
-// Each channel within tolerance (lossy formats blur the quadrant edges, not their middles).
-::testing::AssertionResult near(std::uint32_t actual, std::uint32_t expected, int tolerance) {
-  for (int shift = 0; shift < 32; shift += 8) {
-    const int a = actual >> shift & 0xFF, e = expected >> shift & 0xFF;
-    if (std::abs(a - e) > tolerance) {
-      char text[64];
-      std::snprintf(text, sizeof text, "0x%08X is not near 0x%08X", actual, expected);
-      return ::testing::AssertionFailure() << text;
-    }
-  }
-  return ::testing::AssertionSuccess();
-}
 
 // The middle of each quarter of the picture: top-left, top-right, bottom-left, bottom-right.
 std::vector<std::uint32_t> quarters(const gfx::Picture& p) {
@@ -66,7 +51,8 @@ std::vector<std::uint32_t> quarters(const gfx::Picture& p) {
 
 void expectQuarters(const gfx::Picture& p, std::vector<std::uint32_t> expected, int tolerance) {
   const auto got = quarters(p);
-  for (int i = 0; i < 4; ++i) EXPECT_TRUE(near(got[i], expected[i], tolerance)) << "quarter " << i;
+  for (int i = 0; i < 4; ++i)
+    EXPECT_TRUE(testkit::PixelNear(got[i], expected[i], tolerance)) << "quarter " << i;
 }
 
 // Every reader gives the same upright 32 x 16 picture, opaque, from a file and from memory.
@@ -97,7 +83,7 @@ TEST(GfxDecode, EveryFormatGivesTheSameQuadrants) {
     EXPECT_EQ(fromFile.info.frameCount, 1);
     expectQuarters(fromFile, {kRed, kGreen, kBlue, kWhite}, c.tolerance);
 
-    const auto bytes = bytesOf(data(c.file));
+    const auto bytes = testkit::ReadBytes(data(c.file));
     gfx::Picture fromMemory;
     ASSERT_EQ(gfx::decodeMemory(bytes.data(), bytes.size(), fromMemory), gfx::DecodeStatus::Ok);
     EXPECT_EQ(fromMemory.pixels, fromFile.pixels);
@@ -108,7 +94,7 @@ TEST(GfxDecode, EveryFormatGivesTheSameQuadrants) {
 // orientation value to each of the eight and checks where the quarters end up, so mirrored
 // orientations are covered too.
 TEST(GfxDecode, ExifOrientationTurnsThePictureUpright) {
-  auto bytes = bytesOf(data("exif6.jpg"));
+  auto bytes = testkit::ReadBytes(data("exif6.jpg"));
   const std::uint8_t tag[] = {0x12, 0x01, 0x03, 0x00, 0x01, 0x00, 0x00, 0x00};
   auto at = std::search(bytes.begin(), bytes.end(), std::begin(tag), std::end(tag));
   ASSERT_NE(at, bytes.end());
@@ -186,7 +172,7 @@ TEST(GfxDecode, AnimatedGifFramesOneByOne) {
     ASSERT_EQ(p.width, 8);
     ASSERT_EQ(p.height, 8);
     // a 3-3-2 palette
-    EXPECT_TRUE(near(p.pixels[27], colours[frame], 4)) << "frame " << frame;
+    EXPECT_TRUE(testkit::PixelNear(p.pixels[27], colours[frame], 4)) << "frame " << frame;
   }
   gfx::Picture p;
   gfx::DecodeOptions beyond;
@@ -224,8 +210,8 @@ TEST(GfxDecode, ShrinkOnLoadFitsTheBox) {
     EXPECT_EQ(p.height, c.h);
     EXPECT_EQ(p.info.width, 4000);
     EXPECT_EQ(p.info.height, 3000);
-    EXPECT_TRUE(near(p.pixels[p.width / 4], kRed, 8));
-    EXPECT_TRUE(near(p.pixels[p.width * 3 / 4], kBlue, 8));
+    EXPECT_TRUE(testkit::PixelNear(p.pixels[p.width / 4], kRed, 8));
+    EXPECT_TRUE(testkit::PixelNear(p.pixels[p.width * 3 / 4], kBlue, 8));
   }
 
   gfx::Picture turned;
@@ -235,12 +221,13 @@ TEST(GfxDecode, ShrinkOnLoadFitsTheBox) {
   ASSERT_EQ(gfx::decodeFile(data("exif6.jpg"), turned, box), gfx::DecodeStatus::Ok);
   EXPECT_EQ(turned.width, 4);
   EXPECT_EQ(turned.height, 8);
-  EXPECT_TRUE(near(turned.pixels[1 * 4 + 1], kBlue, 40));  // top-left quarter of the upright one
+  EXPECT_TRUE(testkit::PixelNear(turned.pixels[1 * 4 + 1], kBlue,
+                                 40));  // top-left quarter of the upright one
 }
 
 // Bad input: the documented failure, nothing decoded, one log line each.
 TEST(GfxDecode, BadInputFailsCleanly) {
-  const auto good = bytesOf(data("quadrants.jpg"));
+  const auto good = testkit::ReadBytes(data("quadrants.jpg"));
   const std::vector<std::uint8_t> truncated(good.begin(), good.begin() + good.size() / 2);
   const std::vector<std::uint8_t> garbage = {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'};
   // A BMP header that claims 40000 x 40000 at 32 bits in 54 bytes.
@@ -264,10 +251,10 @@ TEST(GfxDecode, BadInputFailsCleanly) {
       {"empty", {}, gfx::DecodeStatus::Corrupt},
       {"truncated JPEG", truncated, gfx::DecodeStatus::Corrupt},
       {"not a picture", garbage, gfx::DecodeStatus::Unsupported},
-      {"30000 x 30000 PNG", bytesOf(data("bomb.png")), gfx::DecodeStatus::TooLarge},
+      {"30000 x 30000 PNG", testkit::ReadBytes(data("bomb.png")), gfx::DecodeStatus::TooLarge},
       {"40000 x 40000 BMP", bmpBomb, gfx::DecodeStatus::TooLarge},
-      {"EMF", bytesOf(data("header.emf")), gfx::DecodeStatus::Unsupported},
-      {"WMF", bytesOf(data("header.wmf")), gfx::DecodeStatus::Unsupported},
+      {"EMF", testkit::ReadBytes(data("header.emf")), gfx::DecodeStatus::Unsupported},
+      {"WMF", testkit::ReadBytes(data("header.wmf")), gfx::DecodeStatus::Unsupported},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -4,6 +4,7 @@
 
 #include <QProcess>
 
+#include <testkit/files.h>
 #include <fstream>
 #include <sstream>
 
@@ -24,12 +25,6 @@ struct OutputKinds : ::testing::Test {
   static void Put(const fs::path& file, const std::string& bytes) {
     std::ofstream(file, std::ios::binary) << bytes;
   }
-  static std::string Get(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
   // Runs a published program with --extract and returns the movie it found in itself.
   std::string Extracted(const fs::path& program) {
     const fs::path out = dir / "extracted.swf";
@@ -37,7 +32,7 @@ struct OutputKinds : ::testing::Test {
     EXPECT_EQ(QProcess::execute(QString::fromStdString(program.string()),
                                 {"--extract", QString::fromStdString(out.string())}),
               0);
-    return Get(out);
+    return testkit::ReadText(out);
   }
   const fs::path dir = fs::temp_directory_path() / ("output-kinds-" + std::to_string(getpid()));
   const fs::path app = GALLERIA_APP_DIR;
@@ -49,7 +44,7 @@ struct OutputKinds : ::testing::Test {
 TEST_F(OutputKinds, SelfRunningProgramCarriesItsMovieBehindThePlayer) {
   Put(dir / "player", std::string(5000, 'P'));
   WriteSelfRunningProgram(dir / "movie.swf", dir / "trip.exe", dir / "player");
-  const std::string program = Get(dir / "trip.exe");
+  const std::string program = testkit::ReadText(dir / "trip.exe");
   ASSERT_EQ(program.size(), 5000u + 1008u);
   EXPECT_EQ(program.substr(5000, 1000), movie);
   EXPECT_EQ(program.substr(program.size() - 8), std::string("\x56\x34\x12\xFA\xE8\x03\x00\x00", 8));
@@ -72,7 +67,7 @@ TEST_F(OutputKinds, SelfRunningProgramCarriesItsMovieBehindThePlayer) {
 TEST_F(OutputKinds, ScreenSaverIsStubLengthMovieAndStubSize) {
   Put(dir / "stub", std::string(200000, 'S'));
   ASSERT_TRUE(WriteScreenSaver(dir / "movie.swf", dir / "trip.scr", dir / "stub"));
-  const std::string saver = Get(dir / "trip.scr");
+  const std::string saver = testkit::ReadText(dir / "trip.scr");
   ASSERT_EQ(saver.size(), 200000u + 4 + 1000 + 4);
   EXPECT_EQ(saver.substr(200000, 4), std::string("\x00\x00\x03\xE8", 4));
   EXPECT_EQ(saver.substr(200004, 1000), movie);
@@ -85,7 +80,7 @@ TEST_F(OutputKinds, ScreenSaverIsStubLengthMovieAndStubSize) {
   setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
   const fs::path installed = InstallScreenSaver(dir / "real.scr");
   EXPECT_EQ(installed, dir / "data" / "galleria" / "screensavers" / "real.scr");
-  EXPECT_EQ(Get(installed), Get(dir / "real.scr"));
+  EXPECT_EQ(testkit::ReadText(installed), testkit::ReadText(dir / "real.scr"));
   EXPECT_NE(fs::status(installed).permissions() & fs::perms::owner_exec, fs::perms::none);
 }
 
@@ -95,9 +90,9 @@ TEST_F(OutputKinds, WebPageLinesAndTheMovieBesideIt) {
   project.Seting().SetHeight(540);
   project.ExportFile = (dir / "My Trip.html").string();
   WriteWebPage(project, dir / "movie.swf");
-  EXPECT_EQ(Get(dir / "My Trip.swf"), movie);
+  EXPECT_EQ(testkit::ReadText(dir / "My Trip.swf"), movie);
 
-  std::istringstream page(Get(dir / "My Trip.html"));
+  std::istringstream page(testkit::ReadText(dir / "My Trip.html"));
   std::vector<std::string> lines;
   for (std::string line; std::getline(page, line);) {
     ASSERT_FALSE(line.empty());

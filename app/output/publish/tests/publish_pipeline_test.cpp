@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <testkit/files.h>
 #include <atomic>
 #include <fstream>
 #include <map>
@@ -21,19 +22,6 @@ using namespace galleria::publish;
 
 namespace {
 
-std::string Get(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::uint32_t BigEndianAt(const std::string& bytes, std::size_t at) {
-  std::uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v = (v << 8) | static_cast<unsigned char>(bytes.at(at + i));
-  return v;
-}
-
 // Stands in for the image library: the copy names its size and carries the source's bytes, so a
 // test can tell which photo at which size went into the movie.
 struct RecordingConverter {
@@ -45,7 +33,8 @@ struct RecordingConverter {
         project->CalcelBuild = true;
     }
     if (source.filename() == "broken.jpg" || !fs::exists(source)) return false;
-    std::ofstream(destination, std::ios::binary) << w << "x" << h << ":" << Get(source);
+    std::ofstream(destination, std::ios::binary)
+        << w << "x" << h << ":" << testkit::ReadText(source);
     return true;
   }
   std::mutex mutex;
@@ -131,7 +120,7 @@ class Publish : public ::testing::Test {
 
 // Walks a published movie the way the player movie does, checking every length and offset.
 void ExpectWellFormedMovie(const fs::path& file, const TProjItem& project) {
-  const std::string movie = Get(file);
+  const std::string movie = testkit::ReadText(file);
   swf::TSWFStreamReader player(ShippedFile(shipped::kBasePlayerMovie));
   std::stringbuf expectedPlayer;
   player.SetWidth(project.Seting().Width());
@@ -141,28 +130,28 @@ void ExpectWellFormedMovie(const fs::path& file, const TProjItem& project) {
   ASSERT_GT(movie.size(), m + 13);
   EXPECT_EQ(movie.substr(0, m), expectedPlayer.str()) << "the player movie with the stage size";
   ASSERT_EQ(movie.substr(m, 5), "*****");
-  const std::uint32_t x = BigEndianAt(movie, m + 5);
+  const std::uint32_t x = testkit::BigEndian32(movie, m + 5);
   const std::string description = movie.substr(m + 9, x);
-  const std::uint32_t d = BigEndianAt(movie, m + 9 + x);
+  const std::uint32_t d = testkit::BigEndian32(movie, m + 9 + x);
   ASSERT_EQ(std::uint64_t{m} + 13 + x + d, movie.size())
       << "the two lengths lead exactly to the end";
   const std::string block = movie.substr(m + 13 + x);
 
   EXPECT_NE(description.find("<Tavio"), std::string::npos);
   EXPECT_EQ(block.substr(0, fs::file_size(ShippedFile(shipped::kBaseFlash))),
-            Get(ShippedFile(shipped::kBaseFlash)));
+            testkit::ReadText(ShippedFile(shipped::kBaseFlash)));
   const TTemplate& t = project.Template();
   EXPECT_EQ(t.MD5O(), fs::file_size(ShippedFile(shipped::kBaseFlash)));
-  EXPECT_EQ(BigEndianAt(block, t.MD5O()), t.CRTS());
-  const std::string store = Get(ShippedFile(shipped::kTemplateStore));
+  EXPECT_EQ(testkit::BigEndian32(block, t.MD5O()), t.CRTS());
+  const std::string store = testkit::ReadText(ShippedFile(shipped::kTemplateStore));
   EXPECT_EQ(block.substr(t.MD5O(), t.CRTS() + 4),
             store.substr(t.SelectOffset(), t.SelectSize() + 4));
   for (int i = 0; i < project.Images().Count(); ++i) {
     const TImageObj& photo = project.Images()[i];
-    ASSERT_EQ(BigEndianAt(block, static_cast<std::size_t>(photo.MD5O())), photo.CRTS());
+    ASSERT_EQ(testkit::BigEndian32(block, static_cast<std::size_t>(photo.MD5O())), photo.CRTS());
     EXPECT_EQ(block.substr(static_cast<std::size_t>(photo.MD5O()) + 4,
                            static_cast<std::size_t>(photo.CRTS())),
-              Get(photo.OutFile()))
+              testkit::ReadText(photo.OutFile()))
         << "photo " << i;
     EXPECT_NE(description.find("<MD5O>" + std::to_string(photo.MD5O()) + "</MD5O>"),
               std::string::npos);
@@ -194,7 +183,7 @@ TEST_F(Publish, MovieCarriesEveryPhotoWithProgressInGalleryOrder) {
   expected.push_back({kMsgPublishSucceeded, 0, 0});
   EXPECT_EQ(window.log, expected);
 
-  EXPECT_EQ(Get(project.Images()[3].OutFile()), "1440x1080:bytes of photo 3");
+  EXPECT_EQ(testkit::ReadText(project.Images()[3].OutFile()), "1440x1080:bytes of photo 3");
   EXPECT_EQ(fs::path(project.Images()[3].OutFile()).filename(), "photo3_OutPut.jpeg");
   EXPECT_EQ(project.Images()[7].OutFile(), project.Images()[7].SrcFile()) << "packed unconverted";
   ExpectWellFormedMovie(project.ExportFile, project);
@@ -213,7 +202,7 @@ TEST_F(Publish, OnlyMissingOrResizedCopiesAreConverted) {
   EXPECT_EQ(converter.calls.size(), 3u);
   EXPECT_NE(project.Images()[0].OutFile(), project.Images()[1].OutFile())
       << "converted at once, named apart";
-  EXPECT_EQ(Get(project.Images()[2].OutFile()), "720x540:retouched")
+  EXPECT_EQ(testkit::ReadText(project.Images()[2].OutFile()), "720x540:retouched")
       << "an edited photo comes from its edit";
 
   converter.calls.clear();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <testkit/files.h>
 #include <fstream>
 #include <sstream>
 
@@ -25,12 +26,6 @@ struct WriteFile : ::testing::Test {
   void Put(const char* name, const std::string& bytes) {
     std::ofstream(dir / name, std::ios::binary) << bytes;
   }
-  std::string Get(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
   const fs::path dir = fs::temp_directory_path() / ("write-file-" + std::to_string(getpid()));
 };
 
@@ -53,9 +48,9 @@ TEST_F(WriteFile, AppendsPiecesBehindTheBaseCopy) {
   EXPECT_EQ(empty.szSize, 0u);
   file.WriteFileSize(200000);
   file.Close();
-  EXPECT_EQ(Get(out), std::string("BASE!\x00\x00\x00\x03SWF*****\x00\x00\x00\x0b"
-                                  "first photo\x00\x00\x00\x00\x40\x0d\x03\x00",
-                                  40));
+  EXPECT_EQ(testkit::ReadText(out), std::string("BASE!\x00\x00\x00\x03SWF*****\x00\x00\x00\x0b"
+                                                "first photo\x00\x00\x00\x00\x40\x0d\x03\x00",
+                                                40));
 }
 
 TEST_F(WriteFile, MissingFilesAndShortSourcesAreErrors) {
