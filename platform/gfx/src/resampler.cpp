@@ -78,7 +78,6 @@ bool Resampler::widenTaps(const Taps& taps, std::int32_t in, Taps& wide) {
   if (wide.stride > in) return false;
   const std::size_t out = taps.start.size();
   wide.start.resize(out);
-  wide.count.assign(out, wide.stride);
   wide.weights.assign(out * wide.stride, 0);
   for (std::size_t i = 0; i < out; ++i) {
     // Near the right edge the window starts early; its first weights stay zero.
@@ -96,9 +95,14 @@ Resampler::Resampler(std::int32_t srcWidth, std::int32_t srcHeight, const Bitmap
   h_ = makeTaps(srcWidth, dst.width);
   v_ = makeTaps(srcHeight, dst.height);
 #if defined(GFX_HAVE_AVX2)
+  Taps wide;
   avx2_ = kernels == Kernels::Fastest && __builtin_cpu_supports("avx2") &&
-          widenTaps(h_, srcWidth, wideH_);
-  if (avx2_) spreadH_ = avx2::spreadWeights(wideH_.weights);
+          widenTaps(h_, srcWidth, wide);
+  if (avx2_) {
+    spreadH_ = avx2::spreadWeights(wide.weights);
+    spreadStartH_ = std::move(wide.start);
+    spreadStrideH_ = wide.stride;
+  }
 #else
   (void)kernels;
 #endif
@@ -121,7 +125,7 @@ void Resampler::pushRow(const std::uint32_t* row) {
 void Resampler::horizontal(const std::uint32_t* in, std::uint32_t* out) const {
 #if defined(GFX_HAVE_AVX2)
   if (avx2_) {
-    avx2::horizontal(in, out, dst_.width, wideH_.start.data(), spreadH_.data(), wideH_.stride);
+    avx2::horizontal(in, out, dst_.width, spreadStartH_.data(), spreadH_.data(), spreadStrideH_);
     return;
   }
 #endif

@@ -37,7 +37,8 @@ class Resampler {
   };
   static Taps makeTaps(std::int32_t in, std::int32_t out);
   // The same taps, each as a window of a multiple of 8 source pixels inside the row, for the
-  // vector pass; false when the row is narrower than that window.
+  // vector pass (it fills start, weights and stride: every window is stride pixels); false when
+  // the row is narrower than that window.
   static bool widenTaps(const Taps& taps, std::int32_t in, Taps& wide);
   void horizontal(const std::uint32_t* in, std::uint32_t* out) const;
   void vertical(std::int32_t y);
@@ -46,9 +47,11 @@ class Resampler {
   BitmapView dst_;
   Taps h_, v_;
   bool avx2_ = false;
-  // When the AVX2 passes run: h_ widened, and its weights laid out for them.
-  Taps wideH_;
+  // When the AVX2 passes run: h_ widened to windows of spreadStrideH_ pixels from
+  // spreadStartH_, its weights laid out for the vector pass.
+  std::vector<std::int32_t> spreadStartH_;
   std::vector<avx2::WeightVector> spreadH_;
+  std::int32_t spreadStrideH_ = 0;
   // The last few horizontally scaled rows; source row r lies in slot r % ringRows_.
   std::vector<std::uint32_t> ring_;
   std::vector<const std::uint8_t*> rowPointers_;  // the rows one output row weighs
